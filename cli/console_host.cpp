@@ -1,0 +1,18 @@
+#include "console_host.h"
+
+#include <ostream>
+#include <utility>
+
+#include "messages.h"
+
+ConsoleHost::ConsoleHost(std::string inputPath, std::string outputPath, std::ostream& errors)
+    : m_errors(errors) {
+    m_inputPath = std::move(inputPath);
+    m_outputPath = std::move(outputPath);
+}
+
+void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
+    // Success is silent, as command-line tools are.
+    if (text == messages::kDone && caption == messages::kDone) return;
+    m_errors << "quillbar-convert: " << caption << ": " << text << std::endl;
+}

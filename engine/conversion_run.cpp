@@ -1,0 +1,87 @@
+#include "conversion_run.h"
+
+#include "conversion_host.h"
+#include "messages.h"
+#include "output_appender.h"
+#include "platform_file.h"
+#include "row_converter.h"
+#include "text_mode.h"
+
+#include <utility>
+
+namespace {
+
+bool IsSameFile(const InputFile& input, const std::string& outputPath) {
+    const std::optional<FileIdentity> inputId = input.Identity();
+    if (!inputId) return false;
+    const std::optional<FileIdentity> outputId = IdentifyFile(outputPath);
+    return outputId && *outputId == *inputId;
+}
+
+enum class RowsOutcome { Complete, WriteFailed, ReadFailed };
+
+RowsOutcome AppendRows(ConversionHost& host, InputFile& input, std::size_t blockSize) {
+    // A regular file is read only as far as it reached when opened, so a
+    // file that grows during the run cannot keep the run going forever.
+    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+    std::string line;
+    for (;;) {
+        switch (reader.ReadLine(line)) {
+        case TextLineReader::Result::Line:
+        case TextLineReader::Result::LastLine:
+            host.RefreshPaths();
+            if (!AppendToOutput(host, ConvertLineToRow(line))) return RowsOutcome::WriteFailed;
+            break;
+        case TextLineReader::Result::End:
+            return RowsOutcome::Complete;
+        case TextLineReader::Result::Error:
+            return RowsOutcome::ReadFailed;
+        }
+    }
+}
+
+// Everything after the input has been opened; closes it before the table is.
+bool ConvertOpenInput(ConversionHost& host, std::unique_ptr<InputFile> input,
+                      std::size_t blockSize) {
+    if (IsSameFile(*input, host.m_outputPath)) {
+        host.ShowMessage(messages::kSaveToFile, messages::kOutputIsInput);
+        return false;
+    }
+    if (!AppendToOutput(host, "<table>")) return false;
+
+    const RowsOutcome outcome = AppendRows(host, *input, blockSize);
+    if (outcome == RowsOutcome::WriteFailed) return false;
+    input.reset();
+
+    // Even after a read error the table is closed, so the output stays
+    // well-formed up to the rows that were read.
+    if (!AppendToOutput(host, "</table>")) return false;
+    if (outcome == RowsOutcome::ReadFailed) {
+        host.ShowMessage(messages::kReadFromFile, messages::kErrorReadingFile);
+        return false;
+    }
+    host.ShowMessage(messages::kDone, messages::kDone);
+    return true;
+}
+
+}  // namespace
+
+bool RunConversion(ConversionHost& host) {
+    return RunConversion(host, OpenInputFile, TextLineReader::kDefaultBlockSize);
+}
+
+bool RunConversion(ConversionHost& host, const InputOpener& openInput, std::size_t blockSize) {
+    host.RefreshPaths();
+    if (host.m_outputPath.empty()) host.m_outputPath = kDefaultOutputName;
+
+    bool done = false;
+    if (std::unique_ptr<InputFile> input = openInput(host.m_inputPath)) {
+        done = ConvertOpenInput(host, std::move(input), blockSize);
+    } else {
+        host.ShowMessage(messages::kReadFromFile, messages::kErrorReadingFile);
+    }
+    // The boxes show the paths used, a defaulted "db.csv" included, however
+    // the run ended.
+    host.ShowPaths();
+    return done;
+}

@@ -1,0 +1,15 @@
+// The texts a run shows through ConversionHost::ShowMessage.
+#pragma once
+
+namespace messages {
+
+inline constexpr char kDone[] = "Done";
+
+// The operation is the message text; the error is the caption.
+inline constexpr char kSaveToFile[] = "Save to File";
+inline constexpr char kErrorWritingFile[] = "Error Writing File";
+inline constexpr char kReadFromFile[] = "Read from File";
+inline constexpr char kErrorReadingFile[] = "Error Reading File";
+inline constexpr char kOutputIsInput[] = "Output File Is the Input File";
+
+}  // namespace messages

@@ -1,0 +1,19 @@
+#include "output_appender.h"
+
+#include "conversion_host.h"
+#include "messages.h"
+#include "platform_file.h"
+#include "text_mode.h"
+
+bool AppendToOutput(ConversionHost& host, const std::string& text) {
+    host.RefreshPaths();
+    if (host.m_outputPath.empty()) host.m_outputPath = kDefaultOutputName;
+
+    // Opened, written and closed per call: the file on disk is complete up
+    // to the last finished append at every moment.
+    if (!AppendBytesToFile(host.m_outputPath, ToCrLf(text))) {
+        host.ShowMessage(messages::kSaveToFile, messages::kErrorWritingFile);
+        return false;
+    }
+    return true;
+}

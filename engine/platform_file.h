@@ -1,0 +1,45 @@
+// The engine's only contact with the operating system: raw files and the
+// ANSI code page. One implementation for Win32, one for POSIX.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+// What identifies a file independently of how its path is spelled.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && index == other.index;
+    }
+};
+
+enum class ReadStatus { Data, End, Error };
+
+// An input file opened for reading, shared for reading and writing.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Reads up to `capacity` bytes; `got` is set only when Data is returned.
+    virtual ReadStatus Read(char* buffer, std::size_t capacity, std::size_t& got) = 0;
+    // The size when the file was opened, for regular files; empty for pipes
+    // and devices, which are read to their end.
+    virtual std::optional<std::uint64_t> SizeAtOpen() const = 0;
+    virtual std::optional<FileIdentity> Identity() const = 0;
+};
+
+// Opens an existing file; never creates one. Null on failure.
+std::unique_ptr<InputFile> OpenInputFile(const std::string& path);
+
+// Opens (creating if missing) `path` for appending, writes `bytes` in one
+// call and closes it. False if any of the three steps fails.
+bool AppendBytesToFile(const std::string& path, const std::string& bytes);
+
+// The identity of an existing file, or empty when it cannot be found.
+std::optional<FileIdentity> IdentifyFile(const std::string& path);
+
+// Lead bytes of the system's ANSI code page (none outside Windows).
+bool IsSystemLeadByte(unsigned char byte);

@@ -1,0 +1,98 @@
+// Win32 file layer: the only part of the engine that includes <windows.h>.
+#include "platform_file.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+std::optional<FileIdentity> IdentityOfHandle(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+    return FileIdentity{
+        info.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+class Win32InputFile final : public InputFile {
+public:
+    explicit Win32InputFile(HANDLE file) : m_file(file) {
+        LARGE_INTEGER size;
+        if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size)) {
+            m_sizeAtOpen = static_cast<std::uint64_t>(size.QuadPart);
+        }
+        m_identity = IdentityOfHandle(file);
+    }
+    ~Win32InputFile() override { CloseHandle(m_file); }
+    Win32InputFile(const Win32InputFile&) = delete;
+    Win32InputFile& operator=(const Win32InputFile&) = delete;
+
+    ReadStatus Read(char* buffer, std::size_t capacity, std::size_t& got) override {
+        const DWORD request = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
+        DWORD read = 0;
+        if (!ReadFile(m_file, buffer, request, &read, nullptr)) {
+            // A pipe whose writer has gone is simply at its end.
+            return GetLastError() == ERROR_BROKEN_PIPE ? ReadStatus::End : ReadStatus::Error;
+        }
+        if (read == 0) return ReadStatus::End;
+        got = read;
+        return ReadStatus::Data;
+    }
+
+    std::optional<std::uint64_t> SizeAtOpen() const override { return m_sizeAtOpen; }
+    std::optional<FileIdentity> Identity() const override { return m_identity; }
+
+private:
+    HANDLE m_file;
+    std::optional<std::uint64_t> m_sizeAtOpen;
+    std::optional<FileIdentity> m_identity;
+};
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const DWORD request = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(file, data, request, &written, nullptr) || written == 0) return false;
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
+    if (path.empty()) return nullptr;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareReadWrite, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32InputFile>(file);
+}
+
+bool AppendBytesToFile(const std::string& path, const std::string& bytes) {
+    if (path.empty()) return false;
+    const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, kShareReadWrite, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool written = WriteAll(file, bytes);
+    const bool closed = CloseHandle(file) != 0;
+    return written && closed;
+}
+
+std::optional<FileIdentity> IdentifyFile(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    // No access rights are needed just to read the file's identity.
+    const HANDLE file = CreateFileA(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    const std::optional<FileIdentity> identity = IdentityOfHandle(file);
+    CloseHandle(file);
+    return identity;
+}
+
+bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) != 0; }

@@ -1,0 +1,105 @@
+// End-to-end tests of the quillbar-convert program.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& arg) {
+    std::string quoted = "'";
+    for (const char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+Outcome RunConverter(const TempDir& dir, const std::vector<std::string>& args) {
+    std::string command = "cd " + Quote(dir.path()) + " && " + Quote(QUILLBAR_CONVERT_PATH);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " >" + Quote(dir.File(".stdout")) + " 2>" + Quote(dir.File(".stderr"));
+    const int raw = std::system(command.c_str());
+    Outcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadBytes(dir.File(".stdout")),
+                    ReadBytes(dir.File(".stderr"))};
+    return outcome;
+}
+
+const std::string kTable = "<table><tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n</table>";
+
+TEST(ConsoleConverter, SuccessIsSilent) {
+    TempDir dir;
+    WriteBytes(dir.File("in.csv"), "a,b\r\n");
+    const Outcome run = RunConverter(dir, {"in.csv", "out.htm"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")), kTable);
+}
+
+TEST(ConsoleConverter, MissingOrEmptyOutputMeansDbCsv) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"in.csv"}, std::vector<std::string>{"in.csv", ""}}) {
+        TempDir dir;
+        WriteBytes(dir.File("in.csv"), "a,b\n");
+        EXPECT_EQ(RunConverter(dir, args).status, 0);
+        EXPECT_EQ(ReadBytes(dir.File("db.csv")), kTable);
+    }
+}
+
+TEST(ConsoleConverter, FailuresExitWithOneAndSayWhy) {
+    TempDir dir;
+    WriteBytes(dir.File("in.csv"), "a,b\nc,d\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"missing.csv", "out.htm"}, "quillbar-convert: Error Reading File: Read from File\n"},
+        {{"", "out.htm"}, "quillbar-convert: Error Reading File: Read from File\n"},
+        {{"in.csv", "/dev/full"}, "quillbar-convert: Error Writing File: Save to File\n"},
+        {{"in.csv", "no/such/dir.htm"}, "quillbar-convert: Error Writing File: Save to File\n"},
+        {{"in.csv", "./in.csv"}, "quillbar-convert: Output File Is the Input File: Save to File\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = RunConverter(dir, c.args);
+        EXPECT_EQ(run.status, 1) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ(run.err, c.err) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_FALSE(FileExists(dir.File("missing.csv")));
+    EXPECT_FALSE(FileExists(dir.File("out.htm")));
+    EXPECT_EQ(ReadBytes(dir.File("in.csv")), "a,b\nc,d\n");
+}
+
+TEST(ConsoleConverter, WrongArgumentsExitWithTwoAndUsage) {
+    TempDir dir;
+    const std::vector<std::vector<std::string>> wrong = {
+        {}, {"a", "b", "c"}, {"-x", "in.csv"}, {"--"}};
+    for (const auto& args : wrong) {
+        const Outcome run = RunConverter(dir, args);
+        EXPECT_EQ(run.status, 2) << args.size();
+        EXPECT_NE(run.err.find("usage: quillbar-convert"), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(FileExists(dir.File("db.csv")));
+}
+
+TEST(ConsoleConverter, HelpAndDashNames) {
+    TempDir dir;
+    const Outcome help = RunConverter(dir, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: quillbar-convert", 0), 0u);
+
+    WriteBytes(dir.File("-in.csv"), "a,b");
+    EXPECT_EQ(RunConverter(dir, {"--", "-in.csv", "-out.htm"}).status, 0);
+    EXPECT_EQ(ReadBytes(dir.File("-out.htm")), kTable);
+}
+
+}  // namespace

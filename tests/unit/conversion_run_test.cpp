@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "conversion_run.h"
+#include "messages.h"
+#include "test_support.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+const Message kDone{messages::kDone, messages::kDone};
+const Message kReadError{messages::kReadFromFile, messages::kErrorReadingFile};
+const Message kWriteError{messages::kSaveToFile, messages::kErrorWritingFile};
+const Message kSameFile{messages::kSaveToFile, messages::kOutputIsInput};
+
+// Writes `input`, converts it into a fresh output file and returns the
+// output's bytes.
+std::string ConvertBytes(const std::string& input, std::vector<Message>* shown = nullptr) {
+    TempDir dir;
+    WriteBytes(dir.File("in.csv"), input);
+    RecordingHost host(dir.File("in.csv"), dir.File("out.htm"));
+    const bool done = RunConversion(host);
+    EXPECT_TRUE(done);
+    if (shown) *shown = host.messages;
+    return ReadBytes(dir.File("out.htm"));
+}
+
+TEST(RunConversion, TwoLineExampleGivesTheExactTable) {
+    std::vector<Message> shown;
+    EXPECT_EQ(ConvertBytes("Name,Age\r\n\"Smith, John\",42\r\n", &shown),
+              "<table><tr>\r\n<td>Name</td>\r\n<td>Age</td></tr>\r\n"
+              "<tr>\r\n<td>Smith, John</td>\r\n<td>42</td></tr>\r\n</table>");
+    EXPECT_EQ(shown, std::vector<Message>{kDone});
+}
+
+TEST(RunConversion, InputShapes) {
+    const std::string ab = "<tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n";
+    const std::string empty = "<tr>\r\n<td></td></tr>\r\n";
+    const struct {
+        const char* name;
+        std::string input;
+        std::string table;
+    } cases[] = {
+        {"empty file", "", "<table></table>"},
+        {"lf only", "a,b\n", "<table>" + ab + "</table>"},
+        {"crlf", "a,b\r\n", "<table>" + ab + "</table>"},
+        {"empty line", "\r\n", "<table>" + empty + "</table>"},
+        {"last line without line end", "a,b\nx", "<table>" + ab + "<tr>\r\n<td>x</td></tr>\r\n</table>"},
+        {"single unterminated line", "a,b", "<table>" + ab + "</table>"},
+        {"ctrl-z ends input", "a,b\r\n\x1A" "c,d\r\n", "<table>" + ab + "</table>"},
+        {"ctrl-z ends a last line", "a,b\x1A" "c\n", "<table>" + ab + "</table>"},
+        {"lone cr stays in the cell", "a\rb\n", "<table><tr>\r\n<td>a\rb</td></tr>\r\n</table>"},
+        {"nul is data", "a\0b\n"s, "<table><tr>\r\n<td>a\0b</td></tr>\r\n</table>"s},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ConvertBytes(c.input), c.table) << c.name;
+}
+
+TEST(RunConversion, CrLfAcrossTheReadBlockBoundary) {
+    // The CR is the last byte of the first 64 KiB block, its LF the first
+    // byte of the next one.
+    const std::string first(64 * 1024 - 1, 'a');
+    const std::string crlf = ConvertBytes(first + "\r\nb,c\r\n");
+    EXPECT_EQ(crlf, ConvertBytes(first + "\nb,c\n"));
+    EXPECT_EQ(crlf, "<table>" "<tr>\r\n<td>" + first + "</td></tr>\r\n"
+                    "<tr>\r\n<td>b</td>\r\n<td>c</td></tr>\r\n</table>");
+    // A CR at the boundary that is not part of a CR LF stays.
+    EXPECT_EQ(ConvertBytes(first + "\rx\n"),
+              "<table><tr>\r\n<td>" + first + "\rx</td></tr>\r\n</table>");
+}
+
+TEST(RunConversion, TwoRunsAppendTwoTables) {
+    TempDir dir;
+    WriteBytes(dir.File("in.csv"), "a\n");
+    RecordingHost host(dir.File("in.csv"), dir.File("out.htm"));
+    EXPECT_TRUE(RunConversion(host));
+    EXPECT_TRUE(RunConversion(host));
+    const std::string table = "<table><tr>\r\n<td>a</td></tr>\r\n</table>";
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")), table + table);
+    EXPECT_EQ(host.messages, (std::vector<Message>{kDone, kDone}));
+}
+
+TEST(RunConversion, EmptyOutputPathBecomesDbCsvAndIsShown) {
+    TempDir dir;
+    CurrentDirectoryScope inside(dir.path());
+    WriteBytes("in.csv", "a\n");
+    RecordingHost host("in.csv", "");
+    EXPECT_TRUE(RunConversion(host));
+    EXPECT_EQ(ReadBytes(dir.File("db.csv")), "<table><tr>\r\n<td>a</td></tr>\r\n</table>");
+    EXPECT_EQ(host.shownOutputPaths, std::vector<std::string>{"db.csv"});
+}
+
+TEST(RunConversion, RefreshesPathsBeforeEveryRow) {
+    TempDir dir;
+    WriteBytes(dir.File("in.csv"), "a\nb\nc");
+    RecordingHost host(dir.File("in.csv"), dir.File("out.htm"));
+    EXPECT_TRUE(RunConversion(host));
+    // Once at the start, once per append, and once more before each row.
+    EXPECT_EQ(host.refreshCount, 1 + 1 + 3 * 2 + 1);
+    EXPECT_EQ(host.showPathsCount, 1);
+}
+
+TEST(RunConversion, UnwritableOutputReportsOnceAndStops) {
+    TempDir dir;
+    WriteBytes(dir.File("in.csv"), "a\nb\nc\n");
+    for (const std::string& out : {"/dev/full"s, dir.File("missing/out.htm"), dir.path()}) {
+        RecordingHost host(dir.File("in.csv"), out);
+        EXPECT_FALSE(RunConversion(host)) << out;
+        EXPECT_EQ(host.messages, std::vector<Message>{kWriteError}) << out;
+        EXPECT_EQ(host.showPathsCount, 1) << out;
+    }
+}
+
+TEST(RunConversion, WriteFailureMidwayReadsNoFurther) {
+    // The output becomes unwritable after the opening tag: one message, and
+    // no row of the input is read after it.
+    TempDir dir;
+    class BreakingHost : public RecordingHost {
+    public:
+        using RecordingHost::RecordingHost;
+        void RefreshPaths() override {
+            if (++refreshCount == 3) m_outputPath = "/dev/full";
+        }
+    } host("", dir.File("out.htm"));
+    int reads = 0;
+    class CountingInput : public MemoryInputFile {
+    public:
+        CountingInput(int& reads) : MemoryInputFile("a\nb\nc\n", 2), m_reads(reads) {}
+        ReadStatus Read(char* buffer, std::size_t capacity, std::size_t& got) override {
+            ++m_reads;
+            return MemoryInputFile::Read(buffer, capacity, got);
+        }
+
+    private:
+        int& m_reads;
+    };
+    const auto open = [&reads](const std::string&) -> std::unique_ptr<InputFile> {
+        return std::make_unique<CountingInput>(reads);
+    };
+    EXPECT_FALSE(RunConversion(host, open, 2));
+    EXPECT_EQ(host.messages, std::vector<Message>{kWriteError});
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")), "<table>");
+    EXPECT_EQ(reads, 1);
+}
+
+TEST(RunConversion, InputThatCannotBeOpenedIsReportedAndNotCreated) {
+    TempDir dir;
+    const std::vector<std::string> inputs = {
+        "", dir.File("missing.csv"), dir.File("nodir/in.csv"), dir.path()};
+    for (const std::string& in : inputs) {
+        RecordingHost host(in, dir.File("out.htm"));
+        EXPECT_FALSE(RunConversion(host)) << in;
+        EXPECT_EQ(host.messages, std::vector<Message>{kReadError}) << in;
+        EXPECT_EQ(host.showPathsCount, 1) << in;
+    }
+    EXPECT_FALSE(FileExists(dir.File("missing.csv")));
+    EXPECT_FALSE(FileExists(dir.File("nodir")));
+    EXPECT_FALSE(FileExists(dir.File("out.htm")));
+}
+
+TEST(RunConversion, SameFileUnderAnotherNameIsRefused) {
+    TempDir dir;
+    CurrentDirectoryScope inside(dir.path());
+    const std::string content = "a,b\n";
+    WriteBytes(dir.File("x.csv"), content);
+    ASSERT_EQ(link(dir.File("x.csv").c_str(), dir.File("hard.csv").c_str()), 0);
+    ASSERT_EQ(mkdir(dir.File("sub").c_str(), 0777), 0);
+    const std::vector<std::string> outputs = {
+        dir.File("x.csv"), "x.csv", "./x.csv", "sub/../x.csv", dir.path() + "//x.csv", "hard.csv"};
+    for (const std::string& out : outputs) {
+        RecordingHost host("x.csv", out);
+        EXPECT_FALSE(RunConversion(host)) << out;
+        EXPECT_EQ(host.messages, std::vector<Message>{kSameFile}) << out;
+    }
+    EXPECT_EQ(ReadBytes(dir.File("x.csv")), content);
+}
+
+TEST(RunConversion, ReadErrorClosesTheTableAndIsReported) {
+    TempDir dir;
+    RecordingHost host("anything", dir.File("out.htm"));
+    const auto open = [](const std::string&) -> std::unique_ptr<InputFile> {
+        return std::make_unique<MemoryInputFile>("a\nb\ncd\n", 3, 6);
+    };
+    EXPECT_FALSE(RunConversion(host, open, 4));
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")),
+              "<table><tr>\r\n<td>a</td></tr>\r\n<tr>\r\n<td>b</td></tr>\r\n</table>");
+    EXPECT_EQ(host.messages, std::vector<Message>{kReadError});
+    EXPECT_EQ(host.showPathsCount, 1);
+}
+
+TEST(RunConversion, InputGrowingDuringTheRunIsConvertedAsItWas) {
+    TempDir dir;
+    // Once the input is open, appends a line to it each time the paths are
+    // refreshed, that is before every row: without a bound the run would
+    // never end.
+    class GrowingHost : public RecordingHost {
+    public:
+        using RecordingHost::RecordingHost;
+        void RefreshPaths() override {
+            RecordingHost::RefreshPaths();
+            if (refreshCount > 1) std::ofstream(m_inputPath, std::ios::app | std::ios::binary) << "more\n";
+        }
+    } host(dir.File("in.csv"), dir.File("out.htm"));
+    WriteBytes(dir.File("in.csv"), "a\nb\n");
+    EXPECT_TRUE(RunConversion(host, OpenInputFile, 1));
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")),
+              "<table>" "<tr>\r\n<td>a</td></tr>\r\n" "<tr>\r\n<td>b</td></tr>\r\n" "</table>");
+}
+
+TEST(RunConversion, PipeIsReadToItsEnd) {
+    TempDir dir;
+    const std::string fifo = dir.File("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&fifo] {
+        std::ofstream out(fifo, std::ios::binary);
+        for (int i = 0; i < 1000; ++i) out << i << ",x\r\n";
+    });
+    RecordingHost host(fifo, dir.File("out.htm"));
+    EXPECT_TRUE(RunConversion(host));
+    writer.join();
+    const std::string out = ReadBytes(dir.File("out.htm"));
+    EXPECT_NE(out.find("<td>999</td>\r\n<td>x</td></tr>\r\n</table>"), std::string::npos);
+    EXPECT_EQ(host.messages, std::vector<Message>{kDone});
+}
+
+}  // namespace

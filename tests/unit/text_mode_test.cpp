@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "text_mode.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+TEST(ToCrLf, TranslatesOnlyLineFeeds) {
+    const struct {
+        std::string text;
+        std::string disk;
+    } cases[] = {
+        {"", ""},
+        {"\n", "\r\n"},
+        {"a\nb\n", "a\r\nb\r\n"},
+        {"a\r\n", "a\r\r\n"},  // a CR in the text is written as it is
+        {"\r", "\r"},
+        {"\n\n", "\r\n\r\n"},
+        {"x\0\n\x1A"s, "x\0\r\n\x1A"s},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ToCrLf(c.text), c.disk) << c.text;
+}
+
+// What a reader delivers, one entry per call: "L:" whole line, "R:" last
+// line without LF, "E" end, "X" error.
+std::vector<std::string> ReadAll(InputFile& file, std::size_t blockSize,
+                                 std::optional<std::uint64_t> limit = std::nullopt) {
+    TextLineReader reader(file, limit, blockSize);
+    std::vector<std::string> seen;
+    std::string line;
+    for (int guard = 0; guard < 1000; ++guard) {
+        switch (reader.ReadLine(line)) {
+        case TextLineReader::Result::Line: seen.push_back("L:" + line); break;
+        case TextLineReader::Result::LastLine: seen.push_back("R:" + line); break;
+        case TextLineReader::Result::End: seen.push_back("E"); return seen;
+        case TextLineReader::Result::Error: seen.push_back("X"); return seen;
+        }
+    }
+    seen.push_back("runaway");
+    return seen;
+}
+
+struct ReadCase {
+    const char* name;
+    std::string disk;
+    std::vector<std::string> delivered;
+};
+
+std::ostream& operator<<(std::ostream& out, const ReadCase& c) { return out << c.name; }
+
+class TextReading : public ::testing::TestWithParam<ReadCase> {};
+
+// Every block size from one byte up, so CR LF pairs and Ctrl-Z fall on
+// every possible boundary.
+TEST_P(TextReading, SameLinesForEveryBlockSize) {
+    for (std::size_t block = 1; block <= 9; ++block) {
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{64}}) {
+            MemoryInputFile file(GetParam().disk, chunk);
+            EXPECT_EQ(ReadAll(file, block), GetParam().delivered)
+                << "block " << block << ", chunk " << chunk;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TextLineReader, TextReading,
+    ::testing::Values(
+        ReadCase{"empty", "", {"E"}},
+        ReadCase{"lf_lines", "a\nb\n", {"L:a\n", "L:b\n", "E"}},
+        ReadCase{"crlf_lines", "a\r\nb\r\n", {"L:a\n", "L:b\n", "E"}},
+        ReadCase{"empty_lines", "\r\n\n\r\n", {"L:\n", "L:\n", "L:\n", "E"}},
+        ReadCase{"lone_cr_kept", "a\rb\n", {"L:a\rb\n", "E"}},
+        ReadCase{"cr_cr_lf", "a\r\r\nb", {"L:a\r\n", "R:b", "E"}},
+        ReadCase{"cr_at_end", "a\r", {"R:a\r", "E"}},
+        ReadCase{"last_line_unterminated", "a\nbc", {"L:a\n", "R:bc", "E"}},
+        ReadCase{"ctrl_z_ends_input", "a\nb\x1A" "c\nd\n", {"L:a\n", "R:b", "E"}},
+        ReadCase{"ctrl_z_after_lf", "a\r\n\x1A" "b\r\n", {"L:a\n", "E"}},
+        ReadCase{"ctrl_z_first", "\x1A" "a\n", {"E"}},
+        ReadCase{"cr_then_ctrl_z", "a\r\x1A\n", {"R:a\r", "E"}},
+        ReadCase{"nul_is_data", "a\0b\r\n"s, {"L:a\0b\n"s, "E"}}));
+
+TEST(TextLineReader, ReadErrorDropsThePartialLine) {
+    MemoryInputFile file("a\nbc\nd\n", 64, 3);
+    EXPECT_EQ(ReadAll(file, 2), (std::vector<std::string>{"L:a\n", "X"}));
+}
+
+TEST(TextLineReader, ReadErrorRightAfterPendingCr) {
+    MemoryInputFile file("a\r\nb\n", 64, 2);
+    EXPECT_EQ(ReadAll(file, 2), (std::vector<std::string>{"X"}));
+}
+
+TEST(TextLineReader, StopsAtTheLimit) {
+    const struct {
+        std::string disk;
+        std::uint64_t limit;
+        std::vector<std::string> delivered;
+    } cases[] = {
+        {"ab\ncd\n", 4, {"L:ab\n", "R:c", "E"}},
+        {"ab\ncd\n", 0, {"E"}},
+        {"a\r\nb", 2, {"R:a\r", "E"}},
+        {"a\r\nb", 3, {"L:a\n", "E"}},
+        {"ab", 100, {"R:ab", "E"}},
+    };
+    for (const auto& c : cases) {
+        MemoryInputFile file(c.disk, 1);
+        EXPECT_EQ(ReadAll(file, 3, c.limit), c.delivered) << c.disk << " limit " << c.limit;
+    }
+}
+
+TEST(TextLineReader, LineLongerThanManyBlocks) {
+    const std::string longLine(100000, 'q');
+    MemoryInputFile file(longLine + "\r\n" + "z");
+    EXPECT_EQ(ReadAll(file, 4096), (std::vector<std::string>{"L:" + longLine + "\n", "R:z", "E"}));
+}
+
+}  // namespace
