@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quillbar needs to build and test. Idempotent:
+# installs only what is missing, and runs apt-get update at most once.
+set -euo pipefail
+
+packages=(
+    g++ cmake make libgtest-dev googletest
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
+    binutils-mingw-w64-x86-64
+    wine wine64 xvfb x11-utils xdotool imagemagick twm
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null

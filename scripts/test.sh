@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Runs every test: native unit tests, the Windows builds and their checks,
+# the converter under Wine against the native one, and the GUI tests under
+# Wine and Xvfb. Ends with "N passed, M failed"; exits non-zero on failure.
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build"
+jobs=${QUILLBAR_JOBS:-2}
+passed=0
+failed=0
+failures=()
+
+pass() { passed=$((passed + 1)); echo "PASS: $1"; }
+fail() { failed=$((failed + 1)); failures+=("$1"); echo "FAIL: $1"; }
+check() {  # check NAME COMMAND...: one test that passes when the command does
+    local name=$1
+    shift
+    if "$@"; then pass "$name"; else fail "$name"; fi
+}
+section() { printf '\n== %s ==\n' "$1"; }
+
+"$root/scripts/setup.sh" || { echo "test: setup failed" >&2; exit 1; }
+
+# --- native: engine, converter, unit tests ---------------------------------
+section "native build and unit tests"
+if cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+    cmake --build "$build/native" -j"$jobs" >/dev/null; then
+    ctest_log="$build/native/ctest.log"
+    (cd "$build/native" && ctest -j"$jobs" --output-on-failure) >"$ctest_log" 2>&1
+    ctest_status=$?
+    grep -E "tests passed|FAILED|Failed|\*\*\*" "$ctest_log" | tail -20
+    summary=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$ctest_log")
+    if [[ $summary =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+        passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+        failed=$((failed + BASH_REMATCH[1]))
+        ((BASH_REMATCH[1] == 0)) || failures+=("native unit tests (see $ctest_log)")
+    else
+        fail "native unit tests ran (ctest status $ctest_status, see $ctest_log)"
+    fi
+else
+    fail "native build"
+fi
+
+# --- Windows builds ---------------------------------------------------------
+windows_build() {  # windows_build ARCH
+    cmake -S "$root" -B "$build/$1" \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$1-w64-mingw32.cmake" >/dev/null &&
+        cmake --build "$build/$1" -j"$jobs" >/dev/null
+}
+
+# A statically linked program imports nothing but Windows' own DLLs.
+imports_only_system_dlls() {  # imports_only_system_dlls FILE
+    local dll bad=0
+    for dll in $(objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}'); do
+        case "$dll" in
+            kernel32.dll | user32.dll | gdi32.dll | comdlg32.dll | shell32.dll | wsock32.dll | \
+                msvcrt.dll | advapi32.dll | ole32.dll | comctl32.dll | shlwapi.dll | ws2_32.dll) ;;
+            *) echo "  $1 imports $dll" >&2; bad=1 ;;
+        esac
+    done
+    return $bad
+}
+
+pe_header_is() {  # pe_header_is FILE MAGIC SUBSYSTEM
+    local dump
+    dump=$(objdump -p "$1") || return 1
+    grep -q "file format pei-i386" <<<"$dump" &&
+        grep -q "^Magic.*($2)" <<<"$dump" &&
+        grep -q "^Subsystem.*($3)" <<<"$dump"
+}
+
+section "Windows builds"
+check "i686 build" windows_build i686
+check "x86_64 build" windows_build x86_64
+for program in app/quillbar.exe cli/quillbar-convert.exe; do
+    check "i686 $program exists" test -f "$build/i686/$program"
+done
+check "i686 quillbar.exe is a PE32 i386 GUI program" \
+    pe_header_is "$build/i686/app/quillbar.exe" PE32 "Windows GUI"
+check "i686 quillbar-convert.exe is a PE32 i386 console program" \
+    pe_header_is "$build/i686/cli/quillbar-convert.exe" PE32 "Windows CUI"
+check "i686 quillbar.exe imports only system DLLs" \
+    imports_only_system_dlls "$build/i686/app/quillbar.exe"
+check "i686 quillbar-convert.exe imports only system DLLs" \
+    imports_only_system_dlls "$build/i686/cli/quillbar-convert.exe"
+
+# --- Wine: the Windows converter writes the same bytes as the native one ----
+section "converter under Wine"
+if [ -x "$build/x86_64/cli/quillbar-convert.exe" ]; then
+    "$root/tests/wine/compare-converters.sh" "$build/native/cli/quillbar-convert" \
+        "$build/x86_64/cli/quillbar-convert.exe" "$build/wine-cli" >"$build/wine-cli.log" 2>&1
+    cat "$build/wine-cli.log"
+    while read -r verdict name; do
+        case "$verdict" in
+            same) passed=$((passed + 1)) ;;
+            differs) fail "Windows converter output for $name" ;;
+        esac
+    done < <(grep -E "^(same|differs) " "$build/wine-cli.log")
+    grep -qE "^(same|differs) " "$build/wine-cli.log" || fail "converter comparison ran"
+else
+    fail "converter comparison ran (no x86_64 build)"
+fi
+
+# --- GUI tests under Wine and Xvfb ---------------------------------------------
+section "GUI tests under Wine"
+gui_xml="$build/gui-tests.xml"
+rm -f "$gui_xml"
+"$root/tests/gui/run-gui-tests.sh" "$build/x86_64" "$gui_xml"
+gui_status=$?
+if [ -f "$gui_xml" ]; then
+    header=$(grep -m1 "<testsuites" "$gui_xml")
+    tests=$(sed -E 's/.* tests="([0-9]+)".*/\1/' <<<"$header")
+    bad=$(($(sed -E 's/.* failures="([0-9]+)".*/\1/' <<<"$header") + \
+        $(sed -E 's/.* errors="([0-9]+)".*/\1/' <<<"$header")))
+    passed=$((passed + tests - bad))
+    failed=$((failed + bad))
+    ((bad == 0)) || failures+=("GUI tests (see $gui_xml)")
+    ((gui_status == 0 || bad > 0)) || fail "GUI test run ended cleanly (status $gui_status)"
+else
+    fail "GUI tests ran (status $gui_status)"
+fi
+
+section "summary"
+for failure in "${failures[@]+"${failures[@]}"}"; do echo "failed: $failure"; done
+echo "$passed passed, $failed failed"
+((failed == 0))
