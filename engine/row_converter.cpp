@@ -17,7 +17,7 @@ void AppendCell(std::string& row, const std::string& line, std::size_t begin, st
 
 }  // namespace
 
-std::size_t TrimmedLength(const std::string& line, const LeadByteTest& isLeadByte) {
+std::size_t TrimmedLength(const std::string& line, LeadByteTest isLeadByte) {
     // A forward scan, so a double-byte character's trail byte is never
     // mistaken for white space.
     std::size_t keep = 0;
@@ -40,7 +40,7 @@ std::string ConvertLineToRow(const std::string& line) {
     return ConvertLineToRow(line, IsSystemLeadByte);
 }
 
-std::string ConvertLineToRow(const std::string& line, const LeadByteTest& isLeadByte) {
+std::string ConvertLineToRow(const std::string& line, LeadByteTest isLeadByte) {
     const std::size_t length = TrimmedLength(line, isLeadByte);
 
     std::string row;
