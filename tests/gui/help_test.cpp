@@ -1,0 +1,104 @@
+// Help and F1 hand the help page's URL to the shell. Wine passes it on to the
+// browser that run-gui-tests.sh installs: a script that records its arguments.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support/quillbar_session.h"
+#include "support/window_query.h"
+
+namespace gui_test {
+namespace {
+
+constexpr int kInputPath = 1003;
+constexpr int kOutputPath = 1004;
+constexpr int kHelpButton = 1000;
+// Launching the browser goes through a second Wine process.
+constexpr unsigned long kBrowserTimeoutMs = 20000;
+
+std::vector<std::string> RecordedUrls() {
+    std::vector<std::string> lines;
+    std::string text = ReadFileBytes(BrowserLog()).value_or("");
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+class Help : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(BrowserLog().empty())
+            << "QUILLBAR_BROWSER_LOG is not set: run these tests through run-gui-tests.sh";
+        DeleteFileA(BrowserLog().c_str());
+        ASSERT_FALSE(PathExists(BrowserLog())) << "cannot clear " << BrowserLog();
+        ASSERT_TRUE(session_.Process().Started()) << session_.Process().StartError();
+        ASSERT_NE(session_.WaitForDialog(kStartTimeoutMs), nullptr) << "no dialog appeared";
+    }
+    void TearDown() override {
+        if (session_.Dialog()) PostMessageA(session_.Dialog(), WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(session_.WaitForExit(kExitTimeoutMs)) << "the program did not end";
+    }
+
+    // The browser was started once, with the help page and nothing else, and
+    // the program showed no message and goes on.
+    void ExpectHelpPageOpenedOnce() {
+        EXPECT_TRUE(WaitUntil([] { return !RecordedUrls().empty(); }, kBrowserTimeoutMs))
+            << "no browser was started";
+        // A second launch would come about as fast as the first.
+        Sleep(kSettleMs);
+        EXPECT_EQ(RecordedUrls(), std::vector<std::string>{ExpectedHelpUrl()});
+        EXPECT_TRUE(session_.CollectMessages(0).empty());
+        EXPECT_TRUE(session_.Process().IsRunning());
+        EXPECT_TRUE(Answers(session_.Dialog()));
+    }
+
+    HWND FocusedControl() {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(session_.Dialog(), nullptr), &info);
+        return info.hwndFocus;
+    }
+
+    TempFolder folder_;
+    QuillbarSession session_{folder_};
+};
+
+TEST_F(Help, ButtonOpensTheHelpPageAndKeepsTheTypedPaths) {
+    ASSERT_TRUE(session_.Type(kInputPath, "C:\\data\\in.csv"));
+    ASSERT_TRUE(session_.Type(kOutputPath, "out.html"));
+    session_.Click(kHelpButton);
+    ExpectHelpPageOpenedOnce();
+    // Help writes the paths back into the boxes: had it not read them first,
+    // the boxes would now be empty again.
+    EXPECT_EQ(session_.Text(kInputPath), "C:\\data\\in.csv");
+    EXPECT_EQ(session_.Text(kOutputPath), "out.html");
+    EXPECT_FALSE(PathExists(folder_.File("out.html")));
+}
+
+TEST_F(Help, F1OnTheFocusedButtonOpensTheHelpPage) {
+    ASSERT_TRUE(WaitUntil([&] { return FocusedControl() == session_.Control(IDOK); },
+                          kMessageTimeoutMs));
+    PostKey(session_.Control(IDOK), VK_F1);
+    ExpectHelpPageOpenedOnce();
+}
+
+TEST_F(Help, F1InAnEditBoxOpensTheHelpPageAndKeepsItsText) {
+    ASSERT_TRUE(session_.Type(kInputPath, "typed.csv"));
+    PostMessageA(session_.Dialog(), WM_NEXTDLGCTL,
+                 reinterpret_cast<WPARAM>(session_.Control(kInputPath)), TRUE);
+    ASSERT_TRUE(WaitUntil([&] { return FocusedControl() == session_.Control(kInputPath); },
+                          kMessageTimeoutMs));
+    PostKey(session_.Control(kInputPath), VK_F1);
+    ExpectHelpPageOpenedOnce();
+    EXPECT_EQ(session_.Text(kInputPath), "typed.csv");
+}
+
+}  // namespace
+}  // namespace gui_test

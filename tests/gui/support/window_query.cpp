@@ -1,0 +1,103 @@
+#include "support/window_query.h"
+
+namespace gui_test {
+
+std::string ClassNameOf(HWND window) {
+    char name[256] = {};
+    int length = GetClassNameA(window, name, sizeof name);
+    return std::string(name, length > 0 ? length : 0);
+}
+
+std::optional<std::string> TextOf(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &length))
+        return std::nullopt;
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+        return std::nullopt;
+    text.resize(copied);
+    return text;
+}
+
+bool SetTextOf(HWND window, const std::string& text) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) &&
+           result != 0;
+}
+
+LONG StyleOf(HWND window) { return GetWindowLongA(window, GWL_STYLE); }
+LONG ExStyleOf(HWND window) { return GetWindowLongA(window, GWL_EXSTYLE); }
+
+RECT RectIn(HWND window, HWND parent) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+namespace {
+
+struct Collector {
+    DWORD processId;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context) {
+    auto* collector = reinterpret_cast<Collector*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == collector->processId) collector->windows.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> TopLevelWindowsOf(DWORD processId) {
+    Collector collector{processId, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&collector));
+    return collector.windows;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+std::vector<HWND> DialogWindowsOf(DWORD processId, HWND owner) {
+    std::vector<HWND> dialogs;
+    for (HWND window : TopLevelWindowsOf(processId)) {
+        if (ClassNameOf(window) == "#32770" && GetWindow(window, GW_OWNER) == owner)
+            dialogs.push_back(window);
+    }
+    return dialogs;
+}
+
+bool Answers(HWND window, DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= timeoutMs) return condition();
+        Sleep(pollMs);
+    }
+}
+
+void PostKey(HWND window, WORD virtualKey) {
+    UINT scanCode = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+    LPARAM down = 1 | (static_cast<LPARAM>(scanCode) << 16);
+    LPARAM up = down | (1u << 30) | (1u << 31);
+    PostMessageA(window, WM_KEYDOWN, virtualKey, down);
+    PostMessageA(window, WM_KEYUP, virtualKey, up);
+}
+
+}  // namespace gui_test
