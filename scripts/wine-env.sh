@@ -8,7 +8,8 @@
 #   wine_prefix_prepare DIR   exports WINEPREFIX=DIR (and WINEDEBUG=-all unless
 #                             already set); creates the prefix with
 #                             `wineboot -i` the first time, quietly; a prefix
-#                             that already exists is reused.
+#                             that already exists is reused. Also gives the
+#                             prefix Wine's Marlett font (title bar glyphs).
 #   wine_run ARGS...          runs "$WINE64" ARGS... in the current prefix.
 #   wine_windows_path PATH    prints the Windows spelling (Z:\...) of an
 #                             absolute Unix path.
@@ -71,6 +72,17 @@ wine_prefix_prepare() {
             return 1
         fi
     fi
+    # Debian's Wine leaves its Marlett font unused, and title bars drawn by
+    # Wine then show letters instead of the close box's glyph.
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    local marlett
+    for marlett in /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf; do
+        if [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+            cp "$marlett" "$fonts/marlett.ttf"
+            break
+        fi
+    done
+    return 0
 }
 
 wine_run() {
