@@ -137,23 +137,41 @@ TEST_F(Conversion, BothBoxesEmptyReportsTheInputAndShowsTheDefaultOutput) {
     EXPECT_FALSE(PathExists(folder_.File("db.csv")));
 }
 
-TEST_F(Conversion, SameFileAsInputAndOutputIsRefusedAndLeftAlone) {
+// Ways of naming the input file again as the output.
+struct SameFileSpelling {
+    const char* name;
+    // Returns the output path for the input `folder\data.csv`.
+    std::string (*outputFor)(const TempFolder& folder);
+};
+
+const SameFileSpelling kSameFileSpellings[] = {
+    {"SamePath", [](const TempFolder& f) { return f.File("data.csv"); }},
+    // Relative to the program's current folder, in other letter case.
+    {"RelativeOtherCase", [](const TempFolder&) { return std::string(".\\DATA.CSV"); }},
+    {"HardLink",
+     [](const TempFolder& f) {
+         std::string link = f.File("link.csv");
+         return CreateHardLinkA(link.c_str(), f.File("data.csv").c_str(), nullptr)
+                    ? link
+                    : std::string("<no hard link>");
+     }},
+};
+
+class SameFile : public Conversion, public ::testing::WithParamInterface<SameFileSpelling> {};
+
+TEST_P(SameFile, AsInputAndOutputIsRefusedAndLeftAlone) {
     std::string input = folder_.File("data.csv");
     ASSERT_TRUE(WriteFileBytes(input, kInput));
-    TypePaths(input, input);
+    std::string output = GetParam().outputFor(folder_);
+    ASSERT_NE(output, "<no hard link>") << "cannot make a hard link here";
+    TypePaths(input, output);
 
     ExpectOnlyMessage(Convert(), "Save to File", "Output File Is the Input File");
     EXPECT_EQ(ReadFileBytes(input).value_or("<missing>"), kInput);
 }
 
-TEST_F(Conversion, SameFileUnderAnotherSpellingIsRefused) {
-    std::string input = folder_.File("data.csv");
-    ASSERT_TRUE(WriteFileBytes(input, kInput));
-    TypePaths(input, ".\\DATA.CSV");
-
-    ExpectOnlyMessage(Convert(), "Save to File", "Output File Is the Input File");
-    EXPECT_EQ(ReadFileBytes(input).value_or("<missing>"), kInput);
-}
+INSTANTIATE_TEST_SUITE_P(Spellings, SameFile, ::testing::ValuesIn(kSameFileSpellings),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Output paths that cannot be opened for appending, each set up in the folder.
 struct UnwritableOutput {

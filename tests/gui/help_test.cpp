@@ -100,5 +100,55 @@ TEST_F(Help, F1InAnEditBoxOpensTheHelpPageAndKeepsItsText) {
     EXPECT_EQ(session_.Text(kInputPath), "typed.csv");
 }
 
+TEST_F(Help, EnterOnTheFocusedHelpButtonOpensTheHelpPage) {
+    PostMessageA(session_.Dialog(), WM_NEXTDLGCTL,
+                 reinterpret_cast<WPARAM>(session_.Control(kHelpButton)), TRUE);
+    ASSERT_TRUE(WaitUntil([&] { return FocusedControl() == session_.Control(kHelpButton); },
+                          kMessageTimeoutMs));
+    PostKey(session_.Control(kHelpButton), VK_RETURN);
+    ExpectHelpPageOpenedOnce();
+}
+
+TEST_F(Help, F1HeldDownOpensTheHelpPageOnce) {
+    HWND quit = session_.Control(IDOK);
+    UINT scanCode = MapVirtualKeyA(VK_F1, MAPVK_VK_TO_VSC);
+    LPARAM firstDown = 1 | (static_cast<LPARAM>(scanCode) << 16);
+    LPARAM repeat = firstDown | (1 << 30);  // the key was already down
+    PostMessageA(quit, WM_KEYDOWN, VK_F1, firstDown);
+    for (int i = 0; i < 3; ++i) PostMessageA(quit, WM_KEYDOWN, VK_F1, repeat);
+    PostMessageA(quit, WM_KEYUP, VK_F1, repeat | (1u << 31));
+    ExpectHelpPageOpenedOnce();
+}
+
+TEST_F(Help, F1FromTheKeyboardOpensTheHelpPage) {
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == session_.Dialog(); },
+                          kMessageTimeoutMs))
+        << "the dialog is not the foreground window";
+    ASSERT_TRUE(SendKeyChord({VK_F1}));
+    ExpectHelpPageOpenedOnce();
+}
+
+class ModifiedF1 : public Help, public ::testing::WithParamInterface<WORD> {};
+
+TEST_P(ModifiedF1, DoesNotOpenTheHelpPage) {
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == session_.Dialog(); },
+                          kMessageTimeoutMs))
+        << "the dialog is not the foreground window";
+    ASSERT_TRUE(SendKeyChord({GetParam(), VK_F1}));
+    // Long enough for a browser to have been started by a plain F1.
+    Sleep(4000);
+    EXPECT_EQ(RecordedUrls(), std::vector<std::string>{});
+    EXPECT_TRUE(session_.CollectMessages(0).empty());
+    EXPECT_TRUE(session_.Process().IsRunning());
+    // The keyboard still reaches the dialog: a plain F1 now works.
+    ASSERT_TRUE(SendKeyChord({VK_F1}));
+    ExpectHelpPageOpenedOnce();
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, ModifiedF1, ::testing::Values(VK_SHIFT, VK_CONTROL),
+                         [](const auto& info) {
+                             return std::string(info.param == VK_SHIFT ? "Shift" : "Ctrl");
+                         });
+
 }  // namespace
 }  // namespace gui_test

@@ -100,4 +100,20 @@ void PostKey(HWND window, WORD virtualKey) {
     PostMessageA(window, WM_KEYUP, virtualKey, up);
 }
 
+bool SendKeyChord(const std::vector<WORD>& virtualKeys) {
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD key, DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    for (WORD key : virtualKeys) add(key, 0);
+    for (auto it = virtualKeys.rbegin(); it != virtualKeys.rend(); ++it) add(*it, KEYEVENTF_KEYUP);
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) ==
+           inputs.size();
+}
+
 }  // namespace gui_test

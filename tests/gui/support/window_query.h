@@ -40,5 +40,9 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD po
 
 // Posts a key press (down and up) to a window, as the keyboard would.
 void PostKey(HWND window, WORD virtualKey);
+// Presses the keys in order and releases them in reverse order through the
+// system's input queue: they go to the foreground window, and the receiving
+// thread's key state (Shift, Ctrl) follows them.
+bool SendKeyChord(const std::vector<WORD>& virtualKeys);
 
 }  // namespace gui_test
