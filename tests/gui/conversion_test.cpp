@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/quillbar_session.h"
+#include "support/running_dialog_test.h"
 #include "support/window_query.h"
 
 namespace gui_test {
@@ -22,17 +23,8 @@ const std::string kTable =
     "<tr>\r\n<td>Smith, John</td>\r\n<td>42</td></tr>\r\n</table>";
 const std::string kEarlierContent = "<p>kept</p>\r\n";
 
-class Conversion : public ::testing::Test {
+class Conversion : public RunningDialogTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(session_.Process().Started()) << session_.Process().StartError();
-        ASSERT_NE(session_.WaitForDialog(kStartTimeoutMs), nullptr) << "no dialog appeared";
-    }
-    void TearDown() override {
-        if (session_.Dialog()) PostMessageA(session_.Dialog(), WM_COMMAND, IDCANCEL, 0);
-        EXPECT_TRUE(session_.WaitForExit(kExitTimeoutMs)) << "the program did not end";
-    }
-
     void TypePaths(const std::string& input, const std::string& output) {
         ASSERT_TRUE(session_.Type(kInputPath, input));
         ASSERT_TRUE(session_.Type(kOutputPath, output));
@@ -56,8 +48,6 @@ protected:
         EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
     }
 
-    TempFolder folder_;
-    QuillbarSession session_{folder_};
 };
 
 TEST_F(Conversion, TypedPathsAppendTheExactTableAndSayDone) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/quillbar_session.h"
+#include "support/running_dialog_test.h"
 #include "support/window_query.h"
 
 namespace gui_test {
@@ -31,19 +32,14 @@ std::vector<std::string> RecordedUrls() {
     return lines;
 }
 
-class Help : public ::testing::Test {
+class Help : public RunningDialogTest {
 protected:
     void SetUp() override {
         ASSERT_FALSE(BrowserLog().empty())
             << "QUILLBAR_BROWSER_LOG is not set: run these tests through run-gui-tests.sh";
         DeleteFileA(BrowserLog().c_str());
         ASSERT_FALSE(PathExists(BrowserLog())) << "cannot clear " << BrowserLog();
-        ASSERT_TRUE(session_.Process().Started()) << session_.Process().StartError();
-        ASSERT_NE(session_.WaitForDialog(kStartTimeoutMs), nullptr) << "no dialog appeared";
-    }
-    void TearDown() override {
-        if (session_.Dialog()) PostMessageA(session_.Dialog(), WM_COMMAND, IDCANCEL, 0);
-        EXPECT_TRUE(session_.WaitForExit(kExitTimeoutMs)) << "the program did not end";
+        RunningDialogTest::SetUp();
     }
 
     // The browser was started once, with the help page and nothing else, and
@@ -66,8 +62,6 @@ protected:
         return info.hwndFocus;
     }
 
-    TempFolder folder_;
-    QuillbarSession session_{folder_};
 };
 
 TEST_F(Help, ButtonOpensTheHelpPageAndKeepsTheTypedPaths) {

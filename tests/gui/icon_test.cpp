@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "support/quillbar_session.h"
+#include "support/running_dialog_test.h"
 #include "support/window_probe.h"
 #include "support/window_query.h"
 
@@ -25,22 +26,19 @@ bool MinimiseForGood(HWND window) {
     return false;
 }
 
-class WindowIcon : public ::testing::Test {
+class WindowIcon : public RunningDialogTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(session_.Process().Started()) << session_.Process().StartError();
-        ASSERT_NE(session_.WaitForDialog(kStartTimeoutMs), nullptr) << "no dialog appeared";
+        RunningDialogTest::SetUp();
+        if (HasFatalFailure()) return;
         probe_ = std::make_unique<WindowProbe>(session_.Dialog());
         ASSERT_TRUE(probe_->Ready()) << probe_->Error();
     }
     void TearDown() override {
         probe_.reset();
-        if (session_.Dialog()) PostMessageA(session_.Dialog(), WM_COMMAND, IDCANCEL, 0);
-        EXPECT_TRUE(session_.WaitForExit(kExitTimeoutMs)) << "the program did not end";
+        RunningDialogTest::TearDown();
     }
 
-    TempFolder folder_;
-    QuillbarSession session_{folder_};
     std::unique_ptr<WindowProbe> probe_;
 };
 

@@ -7,6 +7,7 @@
 
 #include "support/dialog_units.h"
 #include "support/quillbar_session.h"
+#include "support/running_dialog_test.h"
 #include "support/window_query.h"
 
 namespace gui_test {
@@ -45,19 +46,8 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
     return true;
 }
 
-class StartState : public ::testing::Test {
+class StartState : public RunningDialogTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(session_.Process().Started()) << session_.Process().StartError();
-        ASSERT_NE(session_.WaitForDialog(kStartTimeoutMs), nullptr) << "no dialog appeared";
-    }
-    void TearDown() override {
-        if (session_.Dialog()) PostMessageA(session_.Dialog(), WM_COMMAND, IDCANCEL, 0);
-        session_.WaitForExit(kExitTimeoutMs);
-    }
-
-    TempFolder folder_;
-    QuillbarSession session_{folder_};
 };
 
 TEST_F(StartState, TitleIsTheProductAndTheMakersAddress) {
