@@ -35,6 +35,8 @@ std::string StubWsockDll(const std::string& mode) {
     return JoinPath(OwnFolder(), "stub_wsock32\\" + mode + "\\wsock32.dll");
 }
 
+std::string ProbeHookDll() { return JoinPath(OwnFolder(), "quillbar_gui_probe.dll"); }
+
 std::string BrowserLog() { return Variable("QUILLBAR_BROWSER_LOG"); }
 
 std::string ExpectedTitle() { return std::string("Quillbar by ") + QUILLBAR_WEB_ADDRESS; }

@@ -9,6 +9,8 @@ namespace gui_test {
 std::string QuillbarExe();
 // The stand-in wsock32.dll built for `mode` ("fail", "v22" or "v11").
 std::string StubWsockDll(const std::string& mode);
+// The probe hook DLL built beside this program.
+std::string ProbeHookDll();
 // QUILLBAR_BROWSER_LOG: the file that Wine's browser, replaced by
 // run-gui-tests.sh, appends each URL it is given to; empty when not set.
 std::string BrowserLog();

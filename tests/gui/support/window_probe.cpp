@@ -1,22 +1,9 @@
 #include "support/window_probe.h"
 
-#include "support/file_bytes.h"
+#include "support/test_environment.h"
 #include "support/window_query.h"
 
 namespace gui_test {
-
-namespace {
-
-std::string OwnFolder() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string own(path, length);
-    return own.substr(0, own.find_last_of("\\/"));
-}
-
-}  // namespace
-
-std::string ProbeHookDll() { return JoinPath(OwnFolder(), "quillbar_gui_probe.dll"); }
 
 WindowProbe::WindowProbe(HWND window) : window_(window) {
     std::string name = QUILLBAR_PROBE_BLOCK_PREFIX + std::to_string(GetCurrentProcessId());

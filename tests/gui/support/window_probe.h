@@ -13,9 +13,6 @@ extern "C" {
 
 namespace gui_test {
 
-// The probe hook DLL built beside this program.
-std::string ProbeHookDll();
-
 // Installs the probe hook on the thread of `window` for its lifetime.
 class WindowProbe {
 public:
