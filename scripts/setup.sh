@@ -7,7 +7,7 @@ packages=(
     g++ cmake make libgtest-dev googletest
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
     binutils-mingw-w64-x86-64
-    wine wine64 xvfb x11-utils xdotool imagemagick twm
+    wine wine64 xvfb xdotool imagemagick
 )
 
 missing=()
