@@ -72,7 +72,8 @@ bool RunConversion(ConversionHost& host) {
 
 bool RunConversion(ConversionHost& host, const InputOpener& openInput, std::size_t blockSize) {
     host.RefreshPaths();
-    if (host.m_outputPath.empty()) host.m_outputPath = kDefaultOutputName;
+    // Defaulted before the same-file check, which needs the real name.
+    DefaultTheOutputPath(host);
 
     bool done = false;
     if (std::unique_ptr<InputFile> input = openInput(host.m_inputPath)) {

@@ -5,9 +5,13 @@
 #include "platform_file.h"
 #include "text_mode.h"
 
+void DefaultTheOutputPath(ConversionHost& host) {
+    if (host.m_outputPath.empty()) host.m_outputPath = kDefaultOutputName;
+}
+
 bool AppendToOutput(ConversionHost& host, const std::string& text) {
     host.RefreshPaths();
-    if (host.m_outputPath.empty()) host.m_outputPath = kDefaultOutputName;
+    DefaultTheOutputPath(host);
 
     // Opened, written and closed per call: the file on disk is complete up
     // to the last finished append at every moment.

@@ -22,30 +22,29 @@
 # Nothing here starts a process that outlives the caller when the caller
 # runs wine_stop and xvfb_stop on exit (use a trap).
 
-wine_find() {
-    WINE64=""
+# Prints the first of its arguments that is an executable file.
+first_executable() {
     local candidate
-    for candidate in /usr/lib/wine/wine64 /usr/lib64/wine/wine64 "$(command -v wine64 2>/dev/null)"; do
+    for candidate in "$@"; do
         if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-            WINE64=$candidate
-            break
+            printf '%s\n' "$candidate"
+            return 0
         fi
     done
-    if [ -z "$WINE64" ]; then
+    return 1
+}
+
+wine_find() {
+    WINE64=$(first_executable /usr/lib/wine/wine64 /usr/lib64/wine/wine64 \
+        "$(command -v wine64 2>/dev/null)") || {
         echo "wine-env: wine64 not found (install the Debian packages wine and wine64)" >&2
         return 1
-    fi
-    WINESERVER=""
-    for candidate in "$(dirname "$WINE64")/wineserver" /usr/lib/wine/wineserver64 "$(command -v wineserver 2>/dev/null)"; do
-        if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-            WINESERVER=$candidate
-            break
-        fi
-    done
-    if [ -z "$WINESERVER" ]; then
+    }
+    WINESERVER=$(first_executable "$(dirname "$WINE64")/wineserver" /usr/lib/wine/wineserver64 \
+        "$(command -v wineserver 2>/dev/null)") || {
         echo "wine-env: wineserver not found" >&2
         return 1
-    fi
+    }
     export WINE64 WINESERVER
     # The loader must know itself when it is not called through the `wine` wrapper.
     export WINELOADER="$WINE64"
@@ -57,7 +56,7 @@ wine_prefix_prepare() {
         echo "wine-env: wine_prefix_prepare needs a folder" >&2
         return 1
     fi
-    [ -n "$WINE64" ] || wine_find || return 1
+    [ -n "${WINE64:-}" ] || wine_find || return 1
     mkdir -p "$prefix" || return 1
     WINEPREFIX=$(cd "$prefix" && pwd)
     export WINEPREFIX
@@ -86,7 +85,7 @@ wine_prefix_prepare() {
 }
 
 wine_run() {
-    [ -n "$WINE64" ] || wine_find || return 1
+    [ -n "${WINE64:-}" ] || wine_find || return 1
     "$WINE64" "$@"
 }
 
@@ -100,7 +99,7 @@ wine_windows_path() {
 }
 
 wine_stop() {
-    if [ -n "$WINESERVER" ] && [ -n "$WINEPREFIX" ]; then
+    if [ -n "${WINESERVER:-}" ] && [ -n "${WINEPREFIX:-}" ]; then
         "$WINESERVER" -k >/dev/null 2>&1 || true
         "$WINESERVER" -w >/dev/null 2>&1 || true
     fi
@@ -139,7 +138,7 @@ xvfb_start() {
 }
 
 xvfb_stop() {
-    if [ -n "$XVFB_PID" ]; then
+    if [ -n "${XVFB_PID:-}" ]; then
         kill "$XVFB_PID" 2>/dev/null
         wait "$XVFB_PID" 2>/dev/null
         XVFB_PID=""

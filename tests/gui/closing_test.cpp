@@ -18,24 +18,9 @@ struct CloseAction {
     void (*perform)(QuillbarSession& session);
 };
 
-// Moves the keyboard focus into a control, as a click or Tab would, and
-// waits until the program's thread reports it there.
-bool FocusControl(QuillbarSession& session, int id) {
-    PostMessageA(session.Dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(session.Control(id)),
-                 TRUE);
-    DWORD thread = GetWindowThreadProcessId(session.Dialog(), nullptr);
-    return WaitUntil(
-        [&] {
-            GUITHREADINFO info{};
-            info.cbSize = sizeof info;
-            return GetGUIThreadInfo(thread, &info) && info.hwndFocus == session.Control(id);
-        },
-        kMessageTimeoutMs);
-}
-
 void KeyInEditBox(QuillbarSession& session, int id, WORD key) {
     ASSERT_TRUE(session.Type(id, "typed.csv"));
-    ASSERT_TRUE(FocusControl(session, id)) << "could not move the focus to control " << id;
+    ASSERT_TRUE(session.Focus(id)) << "could not move the focus to control " << id;
     PostKey(session.Control(id), key);
 }
 

@@ -54,14 +54,6 @@ protected:
         EXPECT_TRUE(session_.Process().IsRunning());
         EXPECT_TRUE(Answers(session_.Dialog()));
     }
-
-    HWND FocusedControl() {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(session_.Dialog(), nullptr), &info);
-        return info.hwndFocus;
-    }
-
 };
 
 TEST_F(Help, ButtonOpensTheHelpPageAndKeepsTheTypedPaths) {
@@ -77,28 +69,21 @@ TEST_F(Help, ButtonOpensTheHelpPageAndKeepsTheTypedPaths) {
 }
 
 TEST_F(Help, F1OnTheFocusedButtonOpensTheHelpPage) {
-    ASSERT_TRUE(WaitUntil([&] { return FocusedControl() == session_.Control(IDOK); },
-                          kMessageTimeoutMs));
+    ASSERT_TRUE(session_.WaitForFocus(IDOK));
     PostKey(session_.Control(IDOK), VK_F1);
     ExpectHelpPageOpenedOnce();
 }
 
 TEST_F(Help, F1InAnEditBoxOpensTheHelpPageAndKeepsItsText) {
     ASSERT_TRUE(session_.Type(kInputPath, "typed.csv"));
-    PostMessageA(session_.Dialog(), WM_NEXTDLGCTL,
-                 reinterpret_cast<WPARAM>(session_.Control(kInputPath)), TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return FocusedControl() == session_.Control(kInputPath); },
-                          kMessageTimeoutMs));
+    ASSERT_TRUE(session_.Focus(kInputPath));
     PostKey(session_.Control(kInputPath), VK_F1);
     ExpectHelpPageOpenedOnce();
     EXPECT_EQ(session_.Text(kInputPath), "typed.csv");
 }
 
 TEST_F(Help, EnterOnTheFocusedHelpButtonOpensTheHelpPage) {
-    PostMessageA(session_.Dialog(), WM_NEXTDLGCTL,
-                 reinterpret_cast<WPARAM>(session_.Control(kHelpButton)), TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return FocusedControl() == session_.Control(kHelpButton); },
-                          kMessageTimeoutMs));
+    ASSERT_TRUE(session_.Focus(kHelpButton));
     PostKey(session_.Control(kHelpButton), VK_RETURN);
     ExpectHelpPageOpenedOnce();
 }

@@ -145,13 +145,8 @@ TEST_F(StartState, BothPathBoxesAreEmpty) {
 }
 
 TEST_F(StartState, FocusIsOnQuitWhichIsTheDefaultButton) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    DWORD thread = GetWindowThreadProcessId(session_.Dialog(), nullptr);
-    ASSERT_TRUE(WaitUntil(
-        [&] { return GetGUIThreadInfo(thread, &info) && info.hwndFocus == session_.Control(IDOK); },
-        kMessageTimeoutMs))
-        << "focus is on control id " << (info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : 0);
+    ASSERT_TRUE(session_.WaitForFocus(IDOK))
+        << "focus is on control id " << GetDlgCtrlID(session_.FocusedControl());
     DWORD_PTR defaultId = 0;
     ASSERT_TRUE(SendMessageTimeoutA(session_.Dialog(), DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG,
                                     kSendTimeoutMs, &defaultId));

@@ -34,6 +34,22 @@ bool QuillbarSession::Type(int id, const std::string& text) { return SetTextOf(C
 
 void QuillbarSession::Click(int id) { PostMessageA(Control(id), BM_CLICK, 0, 0); }
 
+HWND QuillbarSession::FocusedControl() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog_, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+bool QuillbarSession::WaitForFocus(int id) const {
+    return WaitUntil([&] { return FocusedControl() == Control(id); }, kMessageTimeoutMs);
+}
+
+bool QuillbarSession::Focus(int id) {
+    PostMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(id)), TRUE);
+    return WaitForFocus(id);
+}
+
 std::vector<MessageBoxInfo> QuillbarSession::CollectMessages(unsigned long firstTimeoutMs,
                                                              size_t limit) {
     std::vector<MessageBoxInfo> boxes;

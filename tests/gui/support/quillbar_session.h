@@ -33,6 +33,13 @@ public:
     bool Type(int id, const std::string& text);
     // Clicks a button (BM_CLICK, which the button turns into its own click).
     void Click(int id);
+    // The control that has the keyboard focus in the program's thread.
+    HWND FocusedControl() const;
+    // Waits until control `id` has the focus; false when it does not in time.
+    bool WaitForFocus(int id) const;
+    // Moves the focus into control `id`, as a click or Tab would, and waits
+    // until the program's thread reports it there.
+    bool Focus(int id);
 
     // Waits for the first message box owned by the main dialog, then reads
     // and closes every box that follows until the dialog has been quiet for
