@@ -21,6 +21,28 @@ check() {  # check NAME COMMAND...: one test that passes when the command does
 }
 section() { printf '\n== %s ==\n' "$1"; }
 
+# A stage script reports one line per test: "PASS: name", "FAIL: name" or
+# "SKIP: name (reason)". Its output is shown and its verdicts counted; a stage
+# that exits non-zero without reporting a failure counts as one failure.
+run_stage() {  # run_stage NAME SCRIPT [ARGS...]
+    local name=$1 log="$build/stage-${1// /-}.log" status line stage_failed=0
+    shift
+    section "$name"
+    mkdir -p "$build"
+    "$@" 2>&1 | tee "$log"
+    status=${PIPESTATUS[0]}
+    while IFS= read -r line; do
+        case "$line" in
+            "PASS: "*) passed=$((passed + 1)) ;;
+            "FAIL: "*) failed=$((failed + 1)); stage_failed=1; failures+=("${line#FAIL: }") ;;
+            "SKIP: "*) skipped=$((skipped + 1)) ;;
+        esac
+    done <"$log"
+    if ((status != 0 && stage_failed == 0)); then
+        fail "$name ended cleanly (status $status, see $log)"
+    fi
+}
+
 "$root/scripts/setup.sh" || { echo "test: setup failed" >&2; exit 1; }
 
 # --- native: engine, converter, unit tests ---------------------------------
@@ -123,6 +145,8 @@ if [ -f "$gui_xml" ]; then
 else
     fail "GUI tests ran (status $gui_status)"
 fi
+
+# Further stages plug in here with run_stage.
 
 section "summary"
 for failure in "${failures[@]+"${failures[@]}"}"; do echo "failed: $failure"; done
