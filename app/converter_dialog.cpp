@@ -2,7 +2,10 @@
 
 #include <shellapi.h>
 
+#include "about_dialog.h"
 #include "conversion_run.h"
+#include "current_directory.h"
+#include "file_dialog.h"
 #include "minimised_icon.h"
 #include "quillbar_config.h"
 #include "resource.h"
@@ -10,6 +13,15 @@
 namespace {
 
 constexpr char kHelpPageUrl[] = "http://" QUILLBAR_WEB_ADDRESS "/quillbar/help.htm";
+
+constexpr char kInputFilter[] = "CSV Files (*.csv)|*.csv|Tab Delimited Files (*.tab)|*.tab|All Files (*.*)|*.*||";
+constexpr char kOutputFilter[] = "HTM Files (*.htm)|*.htm|All Files (*.*)|*.*||";
+// Bare extensions: the system appends at most three characters of this text,
+// so "*.csv" would turn a typed "report" into "report.*.c".
+constexpr char kInputExtension[] = "csv";
+constexpr char kOutputExtension[] = "htm";
+// Neither the file nor its folder has to exist: a new output name may be typed.
+constexpr DWORD kPickerFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
 
 }  // namespace
 
@@ -37,6 +49,7 @@ void CConverterDialog::DoDataExchange(bool save)
 BOOL CConverterDialog::OnInitDialog()
 {
     DialogBase::OnInitDialog();
+    AddAboutEntryToSystemMenu();
     // One large icon serves the title bar and the taskbar alike.
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -53,6 +66,12 @@ bool CConverterDialog::OnCommand(WORD id, WORD notifyCode, HWND control)
             return true;
         case IDC_CONVERT:
             OnConvert();
+            return true;
+        case IDC_BROWSE_INPUT:
+            OnBrowseInput();
+            return true;
+        case IDC_BROWSE_OUTPUT:
+            OnBrowseOutput();
             return true;
         default:
             break;
@@ -78,7 +97,28 @@ bool CConverterDialog::OnPaint()
     return true;
 }
 
+bool CConverterDialog::OnSysCommand(WPARAM command, LPARAM position)
+{
+    // The low four bits of a system command are the system's own.
+    if ((command & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDialog about;
+        about.DoModal();
+        return true;
+    }
+    return DialogBase::OnSysCommand(command, position);
+}
+
 HICON CConverterDialog::OnQueryDragIcon() { return m_hIcon; }
+
+void CConverterDialog::AddAboutEntryToSystemMenu()
+{
+    HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
+    if (systemMenu == nullptr) return;
+    char text[256];
+    if (LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, text, sizeof text) <= 0) return;
+    AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
+}
 
 void CConverterDialog::OnHelpButton()
 {
@@ -90,3 +130,30 @@ void CConverterDialog::OnHelpButton()
 }
 
 void CConverterDialog::OnConvert() { RunConversion(*this); }
+
+void CConverterDialog::OnBrowseInput()
+{
+    static char savedDirectory[MAX_PATH];
+    BrowseForPath(m_inputPath, kInputFilter, kInputExtension, savedDirectory);
+}
+
+void CConverterDialog::OnBrowseOutput()
+{
+    static char savedDirectory[MAX_PATH];
+    BrowseForPath(m_outputPath, kOutputFilter, kOutputExtension, savedDirectory);
+}
+
+void CConverterDialog::BrowseForPath(std::string& path, const char* filter, const char* defaultExtension,
+                                     char (&savedDirectory)[MAX_PATH])
+{
+    // Read both boxes first, so that nothing typed into either is lost when
+    // they are written back below.
+    UpdateData(true);
+    // The picker may change the current directory; relative paths in the
+    // boxes must keep meaning what they meant.
+    const CurrentDirectoryKeeper directory(savedDirectory);
+    CFileDialog picker(defaultExtension, kPickerFlags, filter);
+    if (picker.DoModal(m_hWnd) == IDOK) path = picker.GetPathName();
+    directory.Restore();
+    UpdateData(false);
+}

@@ -1,5 +1,6 @@
-// The main dialog: the two paths, Convert, Help and Quit. It is the host of
-// the conversion engine's runs.
+// The main dialog: the two paths with their Browse buttons, Convert, Help and
+// Quit, and the About entry of its system menu. It is the host of the
+// conversion engine's runs.
 #pragma once
 
 #include <windows.h>
@@ -23,12 +24,22 @@ protected:
     void DoDataExchange(bool save) override;
     BOOL OnInitDialog() override;
     bool OnCommand(WORD id, WORD notifyCode, HWND control) override;
+    bool OnSysCommand(WPARAM command, LPARAM position) override;
     bool OnPaint() override;
     HICON OnQueryDragIcon() override;
 
 private:
     void OnHelpButton();
     void OnConvert();
+    void OnBrowseInput();
+    void OnBrowseOutput();
+
+    // Lets the user pick a file for `path` with an open-file picker, keeping
+    // the current directory and whatever was typed into the boxes.
+    // `savedDirectory` is the handler's own record of the current directory.
+    void BrowseForPath(std::string& path, const char* filter, const char* defaultExtension,
+                       char (&savedDirectory)[MAX_PATH]);
+    void AddAboutEntryToSystemMenu();
 
     // Shared resource icon: never destroyed.
     HICON m_hIcon;
