@@ -6,6 +6,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "probe_report.h"
 
@@ -28,6 +29,30 @@ static void IconSize(HICON icon, int32_t *width, int32_t *height)
     if (info.hbmMask) DeleteObject(info.hbmMask);
 }
 
+static void ReadMenuItem(HMENU menu, int position, ProbeMenuItem *item)
+{
+    MENUITEMINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+    info.dwTypeData = item->text;
+    info.cch = sizeof item->text;
+    if (GetMenuItemInfoA(menu, (UINT)position, TRUE, &info)) {
+        item->id = info.wID;
+        item->separator = (info.fType & MFT_SEPARATOR) ? 1 : 0;
+    }
+}
+
+static void ReadSystemMenu(HWND window, ProbeReport *report)
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    int count = menu ? GetMenuItemCount(menu) : -1;
+    report->systemMenuItems = count;
+    for (int i = 0; i < 3; ++i)
+        if (count - 3 + i >= 0)
+            ReadMenuItem(menu, count - 3 + i, &report->lastMenuItems[i]);
+}
+
 static void Answer(HWND window, DWORD testProcessId)
 {
     char name[64];
@@ -43,6 +68,8 @@ static void Answer(HWND window, DWORD testProcessId)
         report->smallIcon = (uint64_t)SendMessageA(window, WM_GETICON, ICON_SMALL, 0);
         report->resourceIcon = (uint64_t)(UINT_PTR)LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(128));
         IconSize((HICON)(UINT_PTR)report->bigIcon, &report->iconWidth, &report->iconHeight);
+        GetCurrentDirectoryA(sizeof report->currentDirectory, report->currentDirectory);
+        ReadSystemMenu(window, report);
         MemoryBarrier();
         report->answered = 1;
         UnmapViewOfFile(report);
