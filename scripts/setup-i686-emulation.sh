@@ -26,12 +26,18 @@ installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
 }
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-    command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null ||
-        refuse "not root and no password-less sudo"
-    sudo="sudo -n"
-fi
+# Changes to the machine need root; a machine that is ready needs nobody.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo -n "$@"
+    else
+        return 1
+    fi
+}
+root_note=""
+[ "$(id -u)" -eq 0 ] || root_note=" (not root; password-less sudo is needed)"
 
 # --- packages ---------------------------------------------------------------
 if [ "$(dpkg --print-architecture)" != amd64 ]; then
@@ -39,7 +45,7 @@ if [ "$(dpkg --print-architecture)" != amd64 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 # Another install on the machine may hold the lock for a while.
-apt_get() { $sudo apt-get -o DPkg::Lock::Timeout=600 "$@"; }
+apt_get() { as_root apt-get -o DPkg::Lock::Timeout=600 "$@"; }
 
 # Before 8.1, qemu-user looked for free address space page by page, and each
 # Wine process took some 45 s to start instead of well under one.
@@ -51,32 +57,34 @@ qemu_fast_enough() {
 qemu_changed=0
 if ! installed wine32:i386 || ! qemu_fast_enough; then
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        $sudo dpkg --add-architecture i386 || refuse "cannot add the i386 architecture to dpkg"
+        as_root dpkg --add-architecture i386 ||
+            refuse "cannot add the i386 architecture to dpkg$root_note"
     fi
     # Debian 12 has qemu-user 7.2; its backports have a recent one.
     backports=""
-    if ! qemu_fast_enough && [ "$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")" = bookworm ]; then
+    codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+    if ! qemu_fast_enough && [ "$codename" = bookworm ]; then
         backports=bookworm-backports
         if ! grep -rqs "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/; then
             printf '%s\n' "Types: deb" "URIs: http://deb.debian.org/debian" \
                 "Suites: $backports" "Components: main" \
                 "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
-                $sudo tee "/etc/apt/sources.list.d/$backports.sources" >/dev/null ||
-                refuse "cannot add $backports to the package sources"
+                as_root tee "/etc/apt/sources.list.d/$backports.sources" >/dev/null ||
+                refuse "cannot add $backports to the package sources$root_note"
         fi
     fi
-    apt_get update -qq || refuse "apt-get update failed"
+    apt_get update -qq || refuse "apt-get update failed$root_note"
     if ! installed wine32:i386; then
         echo "setup: installing wine32:i386"
         apt_get install -y -qq --no-install-recommends wine32:i386 >/dev/null ||
-            refuse "cannot install wine32:i386"
+            refuse "cannot install wine32:i386$root_note"
     fi
     if ! qemu_fast_enough; then
         echo "setup: installing qemu-user${backports:+ from $backports}"
         # No recommends: they would register binfmt entries through systemd,
         # which does not run here.
         apt_get install -y -qq --no-install-recommends ${backports:+-t "$backports"} qemu-user \
-            >/dev/null || refuse "cannot install qemu-user"
+            >/dev/null || refuse "cannot install qemu-user$root_note"
         qemu_changed=1
     fi
     qemu_fast_enough || refuse "qemu-user $(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null) \
@@ -88,13 +96,14 @@ fi
 # --- binfmt_misc: i386 ELF programs go to qemu-i386 --------------------------
 if [ ! -e "$BINFMT/register" ]; then
     [ -d "$BINFMT" ] || refuse "the kernel has no $BINFMT"
-    $sudo mount -t binfmt_misc binfmt_misc "$BINFMT" 2>/dev/null ||
-        refuse "cannot mount binfmt_misc on $BINFMT"
+    as_root mount -t binfmt_misc binfmt_misc "$BINFMT" 2>/dev/null ||
+        refuse "cannot mount binfmt_misc on $BINFMT$root_note"
 fi
 # The F flag keeps the interpreter that was there at registration: after a
 # new qemu-user, our old entry would go on running the old one.
 if ((qemu_changed)) && [ -e "$BINFMT/qemu-i386" ]; then
-    echo -1 | $sudo tee "$BINFMT/qemu-i386" >/dev/null 2>&1 || refuse "cannot replace $BINFMT/qemu-i386"
+    echo -1 | as_root tee "$BINFMT/qemu-i386" >/dev/null 2>&1 ||
+        refuse "cannot replace $BINFMT/qemu-i386$root_note"
 fi
 # Any entry that already hands programs to qemu-i386 will do.
 entry=""
@@ -109,18 +118,23 @@ if [ -z "$entry" ]; then
     # O: qemu gets the open program; C: set-uid bits are honoured; F: the
     # interpreter is opened now, so it works in other mount namespaces too.
     printf ':qemu-i386:M::%s:%s:%s:OCF' "$I386_MAGIC" "$I386_MASK" "$QEMU_I386" |
-        $sudo tee "$BINFMT/register" >/dev/null 2>&1 ||
-        refuse "the kernel refused the qemu-i386 entry in $BINFMT/register"
+        as_root tee "$BINFMT/register" >/dev/null 2>&1 ||
+        refuse "the kernel refused the qemu-i386 entry in $BINFMT/register$root_note"
     entry="$BINFMT/qemu-i386"
 fi
 if ! grep -qx enabled "$entry" 2>/dev/null; then
-    echo 1 | $sudo tee "$entry" >/dev/null 2>&1 || refuse "cannot enable $entry"
+    echo 1 | as_root tee "$entry" >/dev/null 2>&1 || refuse "cannot enable $entry$root_note"
 fi
 if ! grep -qx enabled "$BINFMT/status" 2>/dev/null; then
-    echo 1 | $sudo tee "$BINFMT/status" >/dev/null 2>&1 || refuse "cannot enable binfmt_misc"
+    echo 1 | as_root tee "$BINFMT/status" >/dev/null 2>&1 ||
+        refuse "cannot enable binfmt_misc$root_note"
 fi
 
-# --- proof: a 32-bit program runs ------------------------------------------
+# --- proof: 32-bit programs go to qemu, and Wine's loader runs there ---------
+# QEMU_VERSION makes qemu say its version instead of starting the program.
+if ! QEMU_VERSION=1 timeout 60 "$WINE32" 2>/dev/null | grep -q "^qemu-i386 version"; then
+    refuse "32-bit programs do not reach qemu-i386 (another binfmt_misc entry takes them?)"
+fi
 version=$(QEMU_RESERVED_VA=0xc0000000 timeout 120 "$WINE32" --version 2>&1) ||
-    refuse "the 32-bit Wine loader does not run: ${version:-no output}"
+    refuse "the 32-bit Wine loader does not run under qemu-i386: ${version:-no output}"
 exit 0

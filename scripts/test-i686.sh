@@ -110,6 +110,12 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
+# Every process of the Wine session, the converter's too, sees the display:
+# a desktop that Wine made without one would serve no window later.
+if ! xvfb_start; then
+    echo "FAIL: i686 tests start Xvfb"
+    exit 1
+fi
 mkdir -p "$work"
 step=$(date +%s)
 # wine_prefix_prepare boots the prefix with the loader in WINE64: here the
@@ -158,17 +164,14 @@ for case in "${converter_cases[@]}"; do
     if ((${#problems[@]} == 0)); then
         echo "PASS: i686 quillbar-convert.exe: $name"
     else
-        echo "FAIL: i686 quillbar-convert.exe: $name ($(IFS=';'; echo "${problems[*]}"); see $folder)"
+        echo "FAIL: i686 quillbar-convert.exe: $name ($(IFS=';'; echo "${problems[*]}");" \
+            "see $folder)"
     fi
 done
 echo "i686: converter cases took $(($(date +%s) - step)) s"
 
 # --- quillbar.exe, one session -----------------------------------------------------
 step=$(date +%s)
-if ! xvfb_start; then
-    echo "FAIL: $gui_name (no Xvfb)"
-    exit 1
-fi
 session="$work/session"
 rm -rf "$session"
 mkdir -p "$session"
