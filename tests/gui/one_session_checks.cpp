@@ -2,7 +2,8 @@
 // one session, what matters most for a build that is slow to start (the
 // i686 program under emulation): the dialog appears, centred, with its
 // title; Convert with typed paths appends the exact table and says "Done";
-// Quit ends the program. Prints one line per check, "PASS: name" or
+// Browse opens the file picker and a picked file fills the box; the system
+// menu's About command opens the About box; Quit ends the program. Prints one line per check, "PASS: name" or
 // "FAIL: name (why)", and last "checks finished". Exit status 0 only when
 // every check passed.
 //
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "support/file_bytes.h"
+#include "support/open_file_picker.h"
 #include "support/quillbar_session.h"
 #include "support/test_environment.h"
 #include "support/window_query.h"
@@ -27,6 +29,8 @@ namespace {
 constexpr int kInputPath = 1003;
 constexpr int kOutputPath = 1004;
 constexpr int kConvert = 1002;
+constexpr int kBrowseInput = 1005;
+constexpr WPARAM kAboutCommand = 16;
 
 const std::string kInput = "Name,Age\r\n\"Smith, John\",42\r\n";
 const std::string kTable =
@@ -131,6 +135,44 @@ void CheckConvert(Report& report, QuillbarSession& session, const TempFolder& fo
                  Quoted(session.Text(kInputPath)) + ", " + Quoted(session.Text(kOutputPath)));
 }
 
+void CheckBrowse(Report& report, QuillbarSession& session, const TempFolder& folder,
+                 unsigned long timeoutMs) {
+    session.Click(kBrowseInput);
+    OpenFilePicker picker(session.Process().Id(), session.Dialog(), timeoutMs);
+    if (!report.Check("Browse opens the file picker", picker.Found(), "none within the time")) return;
+    const std::vector<std::string> filters = picker.FilterNames();
+    report.Check("the picker lists the CSV filters, the first selected",
+                 filters.size() == 3 && filters[0] == "CSV Files (*.csv)" && picker.SelectedFilter() == 0,
+                 std::to_string(filters.size()) + " filters, first " +
+                     Quoted(filters.empty() ? "" : filters[0]));
+    const std::string picked = folder.File("picked.csv");
+    const bool closed = picker.Open(picked) && picker.WaitUntilClosed(timeoutMs);
+    report.Check("a picked file's full path fills the input box",
+                 closed && WaitUntil([&] { return session.Text(kInputPath) == picked; }, timeoutMs),
+                 closed ? "the box shows " + Quoted(session.Text(kInputPath)) : "the picker stayed open");
+}
+
+void CheckAbout(Report& report, QuillbarSession& session, unsigned long timeoutMs) {
+    PostMessageA(session.Dialog(), WM_SYSCOMMAND, kAboutCommand, 0);
+    HWND about = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : DialogWindowsOf(session.Process().Id(), session.Dialog())) {
+                if (IsWindowVisible(window) && TextOf(window).value_or("") == "About Quillbar") {
+                    about = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    if (!report.Check("the About command opens the About box", about != nullptr, "none within the time"))
+        return;
+    PostKey(GetDlgItem(about, IDOK), VK_ESCAPE);
+    report.Check("Escape closes the About box", WaitUntil([&] { return !IsWindow(about); }, timeoutMs),
+                 "it stays open");
+}
+
 void CheckQuit(Report& report, QuillbarSession& session, unsigned long timeoutMs) {
     session.Click(IDOK);
     bool ended = session.WaitForExit(timeoutMs);
@@ -153,6 +195,8 @@ int RunChecks(unsigned long timeoutMs) {
                      "it is " + Quoted(title));
         CheckCentred(report, dialog);
         CheckConvert(report, session, folder, timeoutMs);
+        CheckBrowse(report, session, folder, timeoutMs);
+        CheckAbout(report, session, timeoutMs);
         CheckQuit(report, session, timeoutMs);
     }
     // A program that did not end is killed with the session.
