@@ -147,6 +147,7 @@ else
 fi
 
 # Further stages plug in here with run_stage.
+run_stage "sanitizers and fuzzing" "$root/scripts/test-sanitizers.sh"
 
 section "summary"
 for failure in "${failures[@]+"${failures[@]}"}"; do echo "failed: $failure"; done
