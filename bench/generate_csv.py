@@ -2,7 +2,8 @@
 """Writes the benchmark's deterministic CSV inputs.
 
 generate_csv.py rows N FILE      N lines of 8 mixed fields, CR LF line ends
-generate_csv.py line BYTES FILE  one line of about BYTES bytes, then CR LF
+generate_csv.py line BYTES FILE  one line of whole records, joined by commas, of
+                                 at least BYTES bytes, then CR LF
 
 The same arguments always give the same bytes: the fields come from a fixed
 linear congruential sequence, not from the random module's seeding rules.
@@ -69,7 +70,8 @@ def write_line(size, path):
         pieces.append(piece)
         total += len(piece)
         number += 1
-    text = "".join(pieces)[:size].rstrip(",") + "\r\n"
+    # Whole records only, so that every quoted field is closed.
+    text = "".join(pieces)[:-1] + "\r\n"
     with open(path, "w", encoding="latin-1", newline="") as out:
         out.write(text)
 
