@@ -2,14 +2,14 @@
 // a finished table as a per-row run writes it; this program cuts it into the
 // pieces such a run appends ("<table>", each row, "</table>") and appends
 // them to OUTPUT, opening, writing and closing it once per piece, with no
-// conversion at all. The timing covers only that.
+// conversion at all. TABLE is mapped, not read, so that having the rows
+// ready costs next to nothing.
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -45,9 +45,19 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: per_row_floor TABLE OUTPUT\n");
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    const std::string table{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in.eof() && in.fail()) return 1;
+    const int fd = ::open(argv[1], O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || info.st_size == 0) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapped == MAP_FAILED) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    const std::string_view table(static_cast<const char*>(mapped), size);
     for (const std::string_view piece : CutIntoPieces(table)) {
         if (!Append(argv[2], piece)) {
             std::perror(argv[2]);
