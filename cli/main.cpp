@@ -1,5 +1,5 @@
-// quillbar-convert INPUT [OUTPUT]: appends INPUT as an HTML table to OUTPUT
-// ("db.csv" when OUTPUT is absent or empty).
+// quillbar-convert [--buffered] INPUT [OUTPUT]: appends INPUT as an HTML
+// table to OUTPUT ("db.csv" when OUTPUT is absent or empty).
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -15,14 +15,16 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: quillbar-convert [--] INPUT [OUTPUT]\n"
-           "Appends INPUT, comma-separated text, as an HTML table to OUTPUT (default db.csv).\n";
+    out << "usage: quillbar-convert [--buffered] [--] INPUT [OUTPUT]\n"
+           "Appends INPUT, comma-separated text, as an HTML table to OUTPUT (default db.csv).\n"
+           "  --buffered  open OUTPUT once and write it in large blocks, not once per row\n";
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
     std::vector<std::string> paths;
+    OutputMode mode = OutputMode::AppendEachPiece;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -31,6 +33,8 @@ int main(int argc, char* argv[]) {
         } else if (!optionsEnded && (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0)) {
             PrintUsage(std::cout);
             return kExitDone;
+        } else if (!optionsEnded && std::strcmp(arg, "--buffered") == 0) {
+            mode = OutputMode::Buffered;
         } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
             std::cerr << "quillbar-convert: unknown option " << arg << '\n';
             PrintUsage(std::cerr);
@@ -45,5 +49,5 @@ int main(int argc, char* argv[]) {
     }
 
     ConsoleHost host(paths[0], paths.size() == 2 ? paths[1] : std::string(), std::cerr);
-    return RunConversion(host) ? kExitDone : kExitFailed;
+    return RunConversion(host, mode) ? kExitDone : kExitFailed;
 }

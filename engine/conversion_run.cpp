@@ -5,8 +5,11 @@
 #include "output_appender.h"
 #include "platform_file.h"
 #include "row_converter.h"
+#include "table_output.h"
 #include "text_mode.h"
 
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -20,17 +23,21 @@ bool IsSameFile(const InputFile& input, const std::string& outputPath) {
 
 enum class RowsOutcome { Complete, WriteFailed, ReadFailed };
 
-RowsOutcome AppendRows(ConversionHost& host, InputFile& input, std::size_t blockSize) {
+RowsOutcome WriteRows(ConversionHost& host, InputFile& input, TableOutput& output,
+                      std::size_t blockSize) {
     // A regular file is read only as far as it reached when opened, so a
     // file that grows during the run cannot keep the run going forever.
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-    std::string line;
+    std::string_view line;
+    std::string row;  // reused: a row costs no allocation once it has grown
     for (;;) {
         switch (reader.ReadLine(line)) {
         case TextLineReader::Result::Line:
         case TextLineReader::Result::LastLine:
             host.RefreshPaths();
-            if (!AppendToOutput(host, ConvertLineToRow(line))) return RowsOutcome::WriteFailed;
+            row.clear();
+            AppendRowOnDisk(line, IsSystemLeadByte, row);
+            if (!output.Write(row)) return RowsOutcome::WriteFailed;
             break;
         case TextLineReader::Result::End:
             return RowsOutcome::Complete;
@@ -42,20 +49,21 @@ RowsOutcome AppendRows(ConversionHost& host, InputFile& input, std::size_t block
 
 // Everything after the input has been opened; closes it before the table is.
 bool ConvertOpenInput(ConversionHost& host, std::unique_ptr<InputFile> input,
-                      std::size_t blockSize) {
+                      const OutputOpener& openOutput, std::size_t blockSize) {
     if (IsSameFile(*input, host.m_outputPath)) {
         host.ShowMessage(messages::kSaveToFile, messages::kOutputIsInput);
         return false;
     }
-    if (!AppendToOutput(host, "<table>")) return false;
+    const std::unique_ptr<TableOutput> output = openOutput(host);
+    if (!output->Write("<table>")) return false;
 
-    const RowsOutcome outcome = AppendRows(host, *input, blockSize);
+    const RowsOutcome outcome = WriteRows(host, *input, *output, blockSize);
     if (outcome == RowsOutcome::WriteFailed) return false;
     input.reset();
 
     // Even after a read error the table is closed, so the output stays
     // well-formed up to the rows that were read.
-    if (!AppendToOutput(host, "</table>")) return false;
+    if (!output->Write("</table>") || !output->Finish()) return false;
     if (outcome == RowsOutcome::ReadFailed) {
         host.ShowMessage(messages::kReadFromFile, messages::kErrorReadingFile);
         return false;
@@ -66,18 +74,20 @@ bool ConvertOpenInput(ConversionHost& host, std::unique_ptr<InputFile> input,
 
 }  // namespace
 
-bool RunConversion(ConversionHost& host) {
-    return RunConversion(host, OpenInputFile, TextLineReader::kDefaultBlockSize);
+bool RunConversion(ConversionHost& host, OutputMode mode) {
+    const auto openOutput = [mode](ConversionHost& owner) { return OpenTableOutput(owner, mode); };
+    return RunConversion(host, OpenInputFile, openOutput, TextLineReader::kDefaultBlockSize);
 }
 
-bool RunConversion(ConversionHost& host, const InputOpener& openInput, std::size_t blockSize) {
+bool RunConversion(ConversionHost& host, const InputOpener& openInput,
+                   const OutputOpener& openOutput, std::size_t blockSize) {
     host.RefreshPaths();
     // Defaulted before the same-file check, which needs the real name.
     DefaultTheOutputPath(host);
 
     bool done = false;
     if (std::unique_ptr<InputFile> input = openInput(host.m_inputPath)) {
-        done = ConvertOpenInput(host, std::move(input), blockSize);
+        done = ConvertOpenInput(host, std::move(input), openOutput, blockSize);
     } else {
         host.ShowMessage(messages::kReadFromFile, messages::kErrorReadingFile);
     }

@@ -2,19 +2,27 @@
 // output file.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "table_output.h"
 
 class ConversionHost;
 class InputFile;
 
 // Opens the input for a run; returns null when it cannot be opened.
 using InputOpener = std::function<std::unique_ptr<InputFile>(const std::string& path)>;
+// Makes the output a run writes its table to, for the host's output path.
+using OutputOpener = std::function<std::unique_ptr<TableOutput>(ConversionHost& host)>;
 
 // Returns true when the run ended with "Done", false after any failure
-// (which has then been reported through the host).
-bool RunConversion(ConversionHost& host);
+// (which has then been reported through the host). The dialog's runs append
+// every row on its own (OutputMode::AppendEachPiece).
+bool RunConversion(ConversionHost& host, OutputMode mode = OutputMode::AppendEachPiece);
 
-// Same, reading through `openInput` in blocks of `blockSize` bytes.
-bool RunConversion(ConversionHost& host, const InputOpener& openInput, std::size_t blockSize);
+// Same, reading through `openInput` in blocks of `blockSize` bytes and
+// writing through the output that `openOutput` makes.
+bool RunConversion(ConversionHost& host, const InputOpener& openInput,
+                   const OutputOpener& openOutput, std::size_t blockSize);

@@ -10,12 +10,16 @@ void DefaultTheOutputPath(ConversionHost& host) {
 }
 
 bool AppendToOutput(ConversionHost& host, const std::string& text) {
+    return AppendBytesToOutput(host, ToCrLf(text));
+}
+
+bool AppendBytesToOutput(ConversionHost& host, std::string_view bytes) {
     host.RefreshPaths();
     DefaultTheOutputPath(host);
 
     // Opened, written and closed per call: the file on disk is complete up
     // to the last finished append at every moment.
-    if (!AppendBytesToFile(host.m_outputPath, ToCrLf(text))) {
+    if (!AppendBytesToFile(host.m_outputPath, bytes)) {
         host.ShowMessage(messages::kSaveToFile, messages::kErrorWritingFile);
         return false;
     }

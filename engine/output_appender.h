@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+
+#include "table_output.h"
 
 class ConversionHost;
 
@@ -15,3 +18,18 @@ void DefaultTheOutputPath(ConversionHost& host);
 // with each LF written as CR LF. On failure shows "Save to File" /
 // "Error Writing File" once and returns false.
 bool AppendToOutput(ConversionHost& host, const std::string& text);
+
+// Same, for bytes that are already as they go on disk.
+bool AppendBytesToOutput(ConversionHost& host, std::string_view bytes);
+
+// A run's output that appends every piece with AppendBytesToOutput.
+class AppendingOutput final : public TableOutput {
+public:
+    explicit AppendingOutput(ConversionHost& host) : m_host(host) {}
+
+    bool Write(std::string_view piece) override { return AppendBytesToOutput(m_host, piece); }
+    bool Finish() override { return true; }  // every piece is in the file already
+
+private:
+    ConversionHost& m_host;
+};

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // What identifies a file independently of how its path is spelled.
 struct FileIdentity {
@@ -34,9 +35,22 @@ public:
 // Opens an existing file; never creates one. Null on failure.
 std::unique_ptr<InputFile> OpenInputFile(const std::string& path);
 
+// An output file held open for appending, shared for reading and writing.
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;  // closes the file if Close was not called
+    // Writes all `size` bytes at the file's end; false if any could not be.
+    virtual bool Write(const char* data, std::size_t size) = 0;
+    // False if the system reports a failure on closing.
+    virtual bool Close() = 0;
+};
+
+// Opens `path` for appending, creating it if missing. Null on failure.
+std::unique_ptr<OutputFile> OpenOutputFile(const std::string& path);
+
 // Opens (creating if missing) `path` for appending, writes `bytes` in one
 // call and closes it. False if any of the three steps fails.
-bool AppendBytesToFile(const std::string& path, const std::string& bytes);
+bool AppendBytesToFile(const std::string& path, std::string_view bytes);
 
 // The identity of an existing file, or empty when it cannot be found.
 std::optional<FileIdentity> IdentifyFile(const std::string& path);

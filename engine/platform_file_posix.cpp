@@ -42,9 +42,7 @@ private:
     struct stat m_info;
 };
 
-bool WriteAll(int fd, const std::string& bytes) {
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
+bool WriteAll(int fd, const char* data, std::size_t left) {
     while (left > 0) {
         const ssize_t n = ::write(fd, data, left);
         if (n < 0 && errno == EINTR) continue;
@@ -54,6 +52,32 @@ bool WriteAll(int fd, const std::string& bytes) {
     }
     return true;
 }
+
+int OpenForAppend(const std::string& path) {
+    if (path.empty()) return -1;
+    return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+}
+
+class PosixOutputFile final : public OutputFile {
+public:
+    explicit PosixOutputFile(int fd) : m_fd(fd) {}
+    ~PosixOutputFile() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    PosixOutputFile(const PosixOutputFile&) = delete;
+    PosixOutputFile& operator=(const PosixOutputFile&) = delete;
+
+    bool Write(const char* data, std::size_t size) override { return WriteAll(m_fd, data, size); }
+
+    bool Close() override {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd >= 0 && ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
 
 }  // namespace
 
@@ -70,11 +94,17 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
     return std::make_unique<PosixInputFile>(fd, info);
 }
 
-bool AppendBytesToFile(const std::string& path, const std::string& bytes) {
-    if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+std::unique_ptr<OutputFile> OpenOutputFile(const std::string& path) {
+    const int fd = OpenForAppend(path);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixOutputFile>(fd);
+}
+
+bool AppendBytesToFile(const std::string& path, std::string_view bytes) {
+    // No object in between: this runs once per row of a per-row run.
+    const int fd = OpenForAppend(path);
     if (fd < 0) return false;
-    const bool written = WriteAll(fd, bytes);
+    const bool written = WriteAll(fd, bytes.data(), bytes.size());
     const bool closed = ::close(fd) == 0;
     return written && closed;
 }

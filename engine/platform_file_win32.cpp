@@ -50,9 +50,7 @@ private:
     std::optional<FileIdentity> m_identity;
 };
 
-bool WriteAll(HANDLE file, const std::string& bytes) {
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
+bool WriteAll(HANDLE file, const char* data, std::size_t left) {
     while (left > 0) {
         const DWORD request = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
         DWORD written = 0;
@@ -62,6 +60,33 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     }
     return true;
 }
+
+HANDLE OpenForAppend(const std::string& path) {
+    if (path.empty()) return INVALID_HANDLE_VALUE;
+    return CreateFileA(path.c_str(), FILE_APPEND_DATA, kShareReadWrite, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+class Win32OutputFile final : public OutputFile {
+public:
+    explicit Win32OutputFile(HANDLE file) : m_file(file) {}
+    ~Win32OutputFile() override {
+        if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
+    }
+    Win32OutputFile(const Win32OutputFile&) = delete;
+    Win32OutputFile& operator=(const Win32OutputFile&) = delete;
+
+    bool Write(const char* data, std::size_t size) override { return WriteAll(m_file, data, size); }
+
+    bool Close() override {
+        const HANDLE file = m_file;
+        m_file = INVALID_HANDLE_VALUE;
+        return file != INVALID_HANDLE_VALUE && CloseHandle(file) != 0;
+    }
+
+private:
+    HANDLE m_file;
+};
 
 }  // namespace
 
@@ -73,12 +98,17 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
     return std::make_unique<Win32InputFile>(file);
 }
 
-bool AppendBytesToFile(const std::string& path, const std::string& bytes) {
-    if (path.empty()) return false;
-    const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, kShareReadWrite, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::unique_ptr<OutputFile> OpenOutputFile(const std::string& path) {
+    const HANDLE file = OpenForAppend(path);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32OutputFile>(file);
+}
+
+bool AppendBytesToFile(const std::string& path, std::string_view bytes) {
+    // No object in between: this runs once per row of a per-row run.
+    const HANDLE file = OpenForAppend(path);
     if (file == INVALID_HANDLE_VALUE) return false;
-    const bool written = WriteAll(file, bytes);
+    const bool written = WriteAll(file, bytes.data(), bytes.size());
     const bool closed = CloseHandle(file) != 0;
     return written && closed;
 }

@@ -1,6 +1,11 @@
 #include "row_converter.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 #include "platform_file.h"
+#include "text_mode.h"
 
 namespace {
 
@@ -8,21 +13,172 @@ bool IsTrailingWhiteSpace(unsigned char byte) {
     return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
 }
 
-void AppendCell(std::string& row, const std::string& line, std::size_t begin, std::size_t end,
-                const char* closing) {
-    row += "<td>";
-    row.append(line, begin, end - begin);
-    row += closing;
+// The tags of a row with its line ends in memory (LF) or on disk (CR LF).
+template <bool kOnDisk>
+struct RowTags {
+    static constexpr std::string_view kRowStart = kOnDisk ? "<tr>\r\n" : "<tr>\n";
+    static constexpr std::string_view kCellStart = "<td>";
+    static constexpr std::string_view kCellEnd = kOnDisk ? "</td>\r\n" : "</td>\n";
+    static constexpr std::string_view kLastCellEnd = kOnDisk ? "</td></tr>\r\n" : "</td></tr>\n";
+};
+
+// The first comma in [from, end), or end.
+const char* FindComma(const char* from, const char* end) {
+    if (from == end) return end;
+    const void* comma = std::memchr(from, ',', static_cast<std::size_t>(end - from));
+    return comma ? static_cast<const char*>(comma) : end;
+}
+
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define QUILLBAR_WORD_SCAN 1
+// Where the first comma is in an 8-byte word: 8 when there is none.
+unsigned CommaIndex(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    const std::uint64_t x = word ^ (kOnes * ',');  // a zero byte where a comma was
+    // The lowest flagged byte is always a true zero byte.
+    const std::uint64_t zeros = (x - kOnes) & ~x & (kOnes * 0x80);
+    return zeros ? static_cast<unsigned>(__builtin_ctzll(zeros)) >> 3 : 8;
+}
+#endif
+
+template <std::size_t N>
+char* Put(char* to, std::string_view text) {
+    std::memcpy(to, text.data(), N);
+    return to + N;
+}
+
+// Copies a plain cell from `from` up to the next comma or `end`, and
+// returns where it stopped. Cells are short, so it copies a word at a time
+// and looks for the comma in the same word; that may write up to 7 bytes
+// past the cell, which the caller's tags then overwrite.
+const char* CopyPlainCell(const char* from, const char* end, char*& to) {
+#ifdef QUILLBAR_WORD_SCAN
+    while (end - from >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, sizeof word);
+        std::memcpy(to, &word, sizeof word);
+        const unsigned comma = CommaIndex(word);
+        to += comma;
+        from += comma;
+        if (comma < 8) return from;
+    }
+#endif
+    while (from != end && *from != ',') *to++ = *from++;
+    return from;
+}
+
+// A quoted cell starting at the opening quote `quote`: its content is
+// [begin, end) and it stops at `stop`, the comma that closes it or the end
+// of the line. It ends only at a comma right after a double quote; right
+// after the opening quote, that quote counts and the cell is empty.
+struct QuotedCell {
+    const char* begin;
+    const char* end;
+    const char* stop;
+};
+
+QuotedCell FindQuotedCell(const char* quote, const char* lineEnd) {
+    QuotedCell cell{quote + 1, nullptr, nullptr};
+    const char* comma = FindComma(cell.begin, lineEnd);
+    while (comma != lineEnd && comma[-1] != '"') comma = FindComma(comma + 1, lineEnd);
+    cell.stop = comma;
+    if (comma != lineEnd) {
+        cell.end = comma > cell.begin ? comma - 1 : cell.begin;
+    } else {
+        // Unterminated: only a closing quote is dropped, never data.
+        cell.end = lineEnd;
+        if (cell.end > cell.begin && cell.end[-1] == '"') --cell.end;
+    }
+    return cell;
+}
+
+// The exact size of the row of a trimmed line.
+template <bool kOnDisk>
+std::size_t RowSize(const char* line, std::size_t length) {
+    using Tags = RowTags<kOnDisk>;
+    std::size_t size = Tags::kRowStart.size() + Tags::kLastCellEnd.size() - Tags::kCellEnd.size();
+    const char* const end = line + length;
+    const char* from = line;
+    for (;;) {
+        size += Tags::kCellStart.size() + Tags::kCellEnd.size();
+        if (from != end && *from == '"') {
+            const QuotedCell cell = FindQuotedCell(from, end);
+            size += static_cast<std::size_t>(cell.end - cell.begin);
+            from = cell.stop;
+        } else {
+            const char* const comma = FindComma(from, end);
+            size += static_cast<std::size_t>(comma - from);
+            from = comma;
+        }
+        if (from == end) return size;
+        ++from;
+    }
+}
+
+// Lines longer than this get their row's exact size worked out first, so
+// that a huge row takes no more memory than its own bytes.
+constexpr std::size_t kLongLine = 64 * 1024;
+
+// Appends the row of `line`, whose first `length` bytes are its trimmed part.
+template <bool kOnDisk>
+void AppendRow(const char* line, std::size_t length, std::string& out) {
+    using Tags = RowTags<kOnDisk>;
+    constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
+    constexpr std::size_t kSlack = 8;  // for CopyPlainCell's last word
+    // A short line gets room for its row as if every comma ended a cell;
+    // the unused rest is cut off at the end.
+    const std::size_t room =
+        length > kLongLine
+            ? RowSize<kOnDisk>(line, length)
+            : Tags::kRowStart.size() + length +
+                  (static_cast<std::size_t>(std::count(line, line + length, ',')) + 1) * kCellTags +
+                  Tags::kLastCellEnd.size();
+    const std::size_t at = out.size();
+    out.reserve(at + room + kSlack);
+    out.resize(at + room + kSlack);
+    char* to = Put<Tags::kRowStart.size()>(&out[at], Tags::kRowStart);
+    to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
+
+    const char* const end = line + length;
+    const char* from = line;
+    for (;;) {
+        if (from != end && *from == '"') {
+            const QuotedCell cell = FindQuotedCell(from, end);
+            const auto size = static_cast<std::size_t>(cell.end - cell.begin);
+            if (size > 0) std::memcpy(to, cell.begin, size);
+            to += size;
+            from = cell.stop;
+        } else {
+            from = CopyPlainCell(from, end, to);
+        }
+        if (from == end) break;
+        to = Put<Tags::kCellEnd.size()>(to, Tags::kCellEnd);
+        to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
+        ++from;  // past the comma
+    }
+    to = Put<Tags::kLastCellEnd.size()>(to, Tags::kLastCellEnd);
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 }  // namespace
 
-std::size_t TrimmedLength(const std::string& line, LeadByteTest isLeadByte) {
-    // A forward scan, so a double-byte character's trail byte is never
-    // mistaken for white space.
-    std::size_t keep = 0;
-    std::size_t i = 0;
+std::size_t TrimmedLength(std::string_view line, LeadByteTest isLeadByte) {
     const std::size_t length = line.size();
+    std::size_t keep = length;
+    while (keep > 0 && IsTrailingWhiteSpace(static_cast<unsigned char>(line[keep - 1]))) --keep;
+    if (keep == length) return length;
+
+    // The white space found from the end is all trailing white space unless
+    // a lead byte could pair up with one of its bytes; only then does it
+    // take a scan from the start to know where the characters begin.
+    bool pairingPossible = keep > 0 && isLeadByte(static_cast<unsigned char>(line[keep - 1]));
+    for (std::size_t i = keep; !pairingPossible && i + 1 < length; ++i) {
+        pairingPossible = isLeadByte(static_cast<unsigned char>(line[i]));
+    }
+    if (!pairingPossible) return keep;
+
+    keep = 0;
+    std::size_t i = 0;
     while (i < length) {
         const unsigned char byte = static_cast<unsigned char>(line[i]);
         if (i + 1 < length && isLeadByte(byte)) {
@@ -42,47 +198,18 @@ std::string ConvertLineToRow(const std::string& line) {
 
 std::string ConvertLineToRow(const std::string& line, LeadByteTest isLeadByte) {
     const std::size_t length = TrimmedLength(line, isLeadByte);
-
     std::string row;
-    row.reserve(length + 32);
-    row += "<tr>\n";
-
-    // A cell is always a contiguous run of the line, so it is kept as a
-    // range rather than copied byte by byte.
-    std::size_t cellBegin = 0;
-    bool inQuote = false;
-    bool atCellStart = true;
-
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = line[i];
-        if (atCellStart && c == '"') {
-            inQuote = true;
-            cellBegin = i + 1;
-            atCellStart = false;
-        } else if (inQuote) {
-            if (c == ',' && line[i - 1] == '"') {
-                // The quote before the comma closes the cell and is dropped;
-                // right after the opening quote the cell is simply empty.
-                const std::size_t cellEnd = i > cellBegin ? i - 1 : cellBegin;
-                AppendCell(row, line, cellBegin, cellEnd, "</td>\n");
-                cellBegin = i + 1;
-                inQuote = false;
-                atCellStart = true;
-            } else {
-                atCellStart = false;
-            }
-        } else if (c == ',') {
-            AppendCell(row, line, cellBegin, i, "</td>\n");
-            cellBegin = i + 1;
-            atCellStart = true;
-        } else {
-            atCellStart = false;
-        }
-    }
-
-    std::size_t cellEnd = length;
-    // An unterminated quoted cell loses only a closing quote, never data.
-    if (inQuote && cellEnd > cellBegin && line[cellEnd - 1] == '"') --cellEnd;
-    AppendCell(row, line, cellBegin, cellEnd, "</td></tr>\n");
+    AppendRow<false>(line.data(), length, row);
     return row;
+}
+
+void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string& out) {
+    const std::size_t length = TrimmedLength(line, isLeadByte);
+    // Only a lead byte just before the line's LF keeps an LF in a cell;
+    // such a row takes the long way, through the in-memory text.
+    if (length > 0 && std::memchr(line.data(), '\n', length)) {
+        out += ToCrLf(ConvertLineToRow(std::string(line), isLeadByte));
+        return;
+    }
+    AppendRow<true>(line.data(), length, out);
 }

@@ -1,7 +1,9 @@
 // Turns one line of comma-separated text into the HTML text of one table row.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 // Tells whether a byte starts a two-byte character in the ANSI code page.
 using LeadByteTest = bool (*)(unsigned char);
@@ -12,6 +14,10 @@ std::string ConvertLineToRow(const std::string& line);
 // Same, with the lead-byte test supplied by the caller.
 std::string ConvertLineToRow(const std::string& line, LeadByteTest isLeadByte);
 
+// Appends to `out` the row of `line` as it goes on disk: ConvertLineToRow's
+// text with every LF written as CR LF, made in one pass without the copy.
+void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string& out);
+
 // Length of `line` once trailing white space (space, 0x09-0x0D) is removed,
 // stepping over each lead byte together with the byte after it.
-std::size_t TrimmedLength(const std::string& line, LeadByteTest isLeadByte);
+std::size_t TrimmedLength(std::string_view line, LeadByteTest isLeadByte);

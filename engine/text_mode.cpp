@@ -1,10 +1,16 @@
 #include "text_mode.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 constexpr char kCtrlZ = 0x1A;
+
+const char* Find(const char* from, const char* end, char byte) {
+    if (from == end) return nullptr;
+    return static_cast<const char*>(std::memchr(from, byte, static_cast<std::size_t>(end - from)));
+}
 
 }  // namespace
 
@@ -39,6 +45,12 @@ bool TextLineReader::FillBlock() {
         m_position = 0;
         m_filled = got;
         if (m_remaining) *m_remaining -= got;
+        // Ctrl-Z ends the input: the block ends there and nothing more is read.
+        if (const char* ctrlZ = Find(m_block.data(), m_block.data() + got, kCtrlZ)) {
+            m_filled = static_cast<std::size_t>(ctrlZ - m_block.data());
+            m_finished = true;
+            return m_filled > 0;
+        }
         return true;
     case ReadStatus::End:
         break;
@@ -50,62 +62,66 @@ bool TextLineReader::FillBlock() {
     return false;
 }
 
-TextLineReader::Result TextLineReader::ReadLine(std::string& line) {
-    line.clear();
+TextLineReader::Result TextLineReader::LineInBlock(const char* start, const char* lineFeed,
+                                                    std::string_view& line) {
+    char* block = m_block.data();
+    m_position = static_cast<std::size_t>(lineFeed - block) + 1;
+    std::size_t length = static_cast<std::size_t>(lineFeed - start) + 1;
+    if (length > 1 && lineFeed[-1] == '\r') {
+        // CR LF becomes LF in place: the block's bytes before m_position
+        // are not looked at again.
+        block[lineFeed - block - 1] = '\n';
+        --length;
+    }
+    line = std::string_view(start, length);
+    return Result::Line;
+}
+
+TextLineReader::Result TextLineReader::LineInCarry(const char* start, const char* lineFeed,
+                                                    std::string_view& line) {
+    m_position = static_cast<std::size_t>(lineFeed - m_block.data()) + 1;
+    std::size_t length = static_cast<std::size_t>(lineFeed - start);
+    if (length > 0 && lineFeed[-1] == '\r') --length;
+    m_carry.append(start, length);
+    m_carry += '\n';
+    line = m_carry;
+    return Result::Line;
+}
+
+TextLineReader::Result TextLineReader::ReadLine(std::string_view& line) {
+    m_carry.clear();
     for (;;) {
-        if (m_position == m_filled) {
-            if (!FillBlock()) {
-                if (m_failed) {
-                    line.clear();
-                    return Result::Error;
-                }
-                if (m_pendingCr) {
-                    // A CR at the very end of the input is not part of a CR LF.
-                    line += '\r';
-                    m_pendingCr = false;
-                }
-                return line.empty() ? Result::End : Result::LastLine;
+        if (m_position == m_filled && !FillBlock()) {
+            if (m_failed) {
+                line = std::string_view();
+                return Result::Error;
             }
+            if (m_pendingCr) {
+                // A CR at the very end of the input is not part of a CR LF.
+                m_carry += '\r';
+                m_pendingCr = false;
+            }
+            line = m_carry;
+            return m_carry.empty() ? Result::End : Result::LastLine;
         }
+        const char* const start = m_block.data() + m_position;
+        const char* const end = m_block.data() + m_filled;
         if (m_pendingCr) {
             m_pendingCr = false;
-            if (m_block[m_position] != '\n') line += '\r';
+            if (*start != '\n') m_carry += '\r';
         }
-
-        const char* block = m_block.data();
-        std::size_t start = m_position;
-        while (m_position < m_filled) {
-            const char c = block[m_position];
-            if (c == '\n') {
-                line.append(block + start, m_position - start);
-                line += '\n';
-                ++m_position;
-                return Result::Line;
-            }
-            if (c == kCtrlZ) {
-                line.append(block + start, m_position - start);
-                m_position = m_filled;
-                m_finished = true;
-                return line.empty() ? Result::End : Result::LastLine;
-            }
-            if (c == '\r') {
-                if (m_position + 1 == m_filled) {
-                    // The next block decides whether this CR starts a CR LF.
-                    line.append(block + start, m_position - start);
-                    m_pendingCr = true;
-                    ++m_position;
-                    start = m_position;
-                    break;
-                }
-                if (block[m_position + 1] == '\n') {
-                    line.append(block + start, m_position - start);
-                    line += '\n';
-                    m_position += 2;
-                    return Result::Line;
-                }
-            }
-            ++m_position;
+        if (const char* lineFeed = Find(start, end, '\n')) {
+            return m_carry.empty() ? LineInBlock(start, lineFeed, line)
+                                   : LineInCarry(start, lineFeed, line);
         }
-        line.append(block + start, m_position - start);
+        // The line goes on in the next block; a CR at the end of this one
+        // may be the first half of a CR LF.
+        std::size_t length = static_cast<std::size_t>(end - start);
+        if (end[-1] == '\r') {
+            m_pendingCr = true;
+            --length;
+        }
+        m_carry.append(start, length);
+        m_position = m_filled;
     }
 }

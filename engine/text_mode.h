@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform_file.h"
@@ -14,7 +15,8 @@
 std::string ToCrLf(const std::string& text);
 
 // Reads an input file line by line in large blocks, delivering CR LF as LF
-// (also across block boundaries) and stopping at the first Ctrl-Z.
+// (also across block boundaries) and stopping at the first Ctrl-Z. A line
+// that lies within one block is not copied.
 class TextLineReader {
 public:
     enum class Result {
@@ -30,10 +32,13 @@ public:
     TextLineReader(InputFile& file, std::optional<std::uint64_t> limit,
                    std::size_t blockSize = kDefaultBlockSize);
 
-    Result ReadLine(std::string& line);
+    // `line` stays valid until the next call.
+    Result ReadLine(std::string_view& line);
 
 private:
     bool FillBlock();  // false at end of input or on error
+    Result LineInBlock(const char* start, const char* lineFeed, std::string_view& line);
+    Result LineInCarry(const char* start, const char* lineFeed, std::string_view& line);
 
     InputFile& m_file;
     std::optional<std::uint64_t> m_remaining;
@@ -43,4 +48,5 @@ private:
     bool m_finished = false;
     bool m_failed = false;
     bool m_pendingCr = false;  // a CR ended the last block; its fate waits for the next byte
+    std::string m_carry;       // a line that spans blocks, as delivered
 };

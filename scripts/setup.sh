@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quillbar needs to build and test. Idempotent:
 # installs only what is missing, and runs apt-get update at most once.
+# `setup.sh --bench` also installs what bench/compare measures against.
 set -euo pipefail
 
 packages=(
@@ -8,7 +9,11 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
     binutils-mingw-w64-x86-64
     wine wine64 xvfb xdotool imagemagick
+    clang libclang-rt-14-dev libbenchmark-dev
 )
+if [ "${1:-}" = "--bench" ]; then
+    packages+=(time python3 python3-pandas libreoffice-calc-nogui)
+fi
 
 # The i686 tests run the 32-bit build under emulation. A machine that refuses
 # it gets those tests skipped, not a failed set-up.

@@ -147,6 +147,7 @@ else
 fi
 
 # Further stages plug in here with run_stage.
+run_stage "sanitizers and fuzzing" "$root/scripts/test-sanitizers.sh"
 run_stage "i686 build under qemu-i386 and 32-bit Wine" "$root/scripts/test-i686.sh" "$build"
 
 section "summary"

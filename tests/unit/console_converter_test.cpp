@@ -35,14 +35,27 @@ Outcome RunConverter(const TempDir& dir, const std::vector<std::string>& args) {
 
 const std::string kTable = "<table><tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n</table>";
 
+// The options that choose how the output is written; every mode must behave
+// the same towards the user.
+const std::vector<std::vector<std::string>> kEachMode = {{}, {"--buffered"}};
+
+std::vector<std::string> With(std::vector<std::string> mode, const std::vector<std::string>& args) {
+    mode.insert(mode.end(), args.begin(), args.end());
+    return mode;
+}
+
 TEST(ConsoleConverter, SuccessIsSilent) {
-    TempDir dir;
-    WriteBytes(dir.File("in.csv"), "a,b\r\n");
-    const Outcome run = RunConverter(dir, {"in.csv", "out.htm"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(ReadBytes(dir.File("out.htm")), kTable);
+    for (const auto& mode : kEachMode) {
+        TempDir dir;
+        WriteBytes(dir.File("in.csv"), "a,b\r\n");
+        const Outcome run = RunConverter(dir, With(mode, {"in.csv", "out.htm"}));
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(ReadBytes(dir.File("out.htm")), kTable);
+        EXPECT_EQ(RunConverter(dir, With(mode, {"in.csv", "out.htm"})).status, 0);
+        EXPECT_EQ(ReadBytes(dir.File("out.htm")), kTable + kTable);
+    }
 }
 
 TEST(ConsoleConverter, MissingOrEmptyOutputMeansDbCsv) {
@@ -68,11 +81,13 @@ TEST(ConsoleConverter, FailuresExitWithOneAndSayWhy) {
         {{"in.csv", "no/such/dir.htm"}, "quillbar-convert: Error Writing File: Save to File\n"},
         {{"in.csv", "./in.csv"}, "quillbar-convert: Output File Is the Input File: Save to File\n"},
     };
-    for (const auto& c : cases) {
-        const Outcome run = RunConverter(dir, c.args);
-        EXPECT_EQ(run.status, 1) << c.args[0] << " " << c.args[1];
-        EXPECT_EQ(run.err, c.err) << c.args[0] << " " << c.args[1];
-        EXPECT_EQ(run.out, "");
+    for (const auto& mode : kEachMode) {
+        for (const auto& c : cases) {
+            const Outcome run = RunConverter(dir, With(mode, c.args));
+            EXPECT_EQ(run.status, 1) << mode.size() << " " << c.args[0] << " " << c.args[1];
+            EXPECT_EQ(run.err, c.err) << mode.size() << " " << c.args[0] << " " << c.args[1];
+            EXPECT_EQ(run.out, "");
+        }
     }
     EXPECT_FALSE(FileExists(dir.File("missing.csv")));
     EXPECT_FALSE(FileExists(dir.File("out.htm")));
@@ -96,10 +111,15 @@ TEST(ConsoleConverter, HelpAndDashNames) {
     const Outcome help = RunConverter(dir, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: quillbar-convert", 0), 0u);
+    EXPECT_NE(help.out.find("--buffered"), std::string::npos);
 
     WriteBytes(dir.File("-in.csv"), "a,b");
     EXPECT_EQ(RunConverter(dir, {"--", "-in.csv", "-out.htm"}).status, 0);
     EXPECT_EQ(ReadBytes(dir.File("-out.htm")), kTable);
+    // After "--" even --buffered is a file name.
+    WriteBytes(dir.File("--buffered"), "a,b");
+    EXPECT_EQ(RunConverter(dir, {"--buffered", "--", "--buffered", "out.htm"}).status, 0);
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")), kTable);
 }
 
 }  // namespace

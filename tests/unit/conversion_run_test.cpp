@@ -12,6 +12,7 @@
 #include "conversion_run.h"
 #include "messages.h"
 #include "test_support.h"
+#include "text_mode.h"
 
 using namespace std::string_literals;
 
@@ -22,19 +23,32 @@ const Message kReadError{messages::kReadFromFile, messages::kErrorReadingFile};
 const Message kWriteError{messages::kSaveToFile, messages::kErrorWritingFile};
 const Message kSameFile{messages::kSaveToFile, messages::kOutputIsInput};
 
-// Writes `input`, converts it into a fresh output file and returns the
-// output's bytes.
-std::string ConvertBytes(const std::string& input, std::vector<Message>* shown = nullptr) {
-    TempDir dir;
-    WriteBytes(dir.File("in.csv"), input);
-    RecordingHost host(dir.File("in.csv"), dir.File("out.htm"));
-    const bool done = RunConversion(host);
-    EXPECT_TRUE(done);
-    if (shown) *shown = host.messages;
-    return ReadBytes(dir.File("out.htm"));
-}
+// Every test of this suite runs once for each way of writing the output:
+// both must give the same bytes and the same messages.
+class RunConversionTest : public ::testing::TestWithParam<OutputKind> {
+protected:
+    bool Run(ConversionHost& host, const InputOpener& openInput = OpenInputFile,
+             std::size_t blockSize = TextLineReader::kDefaultBlockSize) {
+        return RunConversion(host, openInput, OutputOpenerFor(GetParam()), blockSize);
+    }
 
-TEST(RunConversion, TwoLineExampleGivesTheExactTable) {
+    // Writes `input`, converts it into a fresh output file and returns the
+    // output's bytes.
+    std::string ConvertBytes(const std::string& input, std::vector<Message>* shown = nullptr) {
+        TempDir dir;
+        WriteBytes(dir.File("in.csv"), input);
+        RecordingHost host(dir.File("in.csv"), dir.File("out.htm"));
+        const bool done = Run(host);
+        EXPECT_TRUE(done);
+        if (shown) *shown = host.messages;
+        return ReadBytes(dir.File("out.htm"));
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(EachOutput, RunConversionTest, ::testing::ValuesIn(kEachOutputKind),
+                         [](const auto& info) { return OutputKindName(info.param); });
+
+TEST_P(RunConversionTest, TwoLineExampleGivesTheExactTable) {
     std::vector<Message> shown;
     EXPECT_EQ(ConvertBytes("Name,Age\r\n\"Smith, John\",42\r\n", &shown),
               "<table><tr>\r\n<td>Name</td>\r\n<td>Age</td></tr>\r\n"
@@ -42,7 +56,7 @@ TEST(RunConversion, TwoLineExampleGivesTheExactTable) {
     EXPECT_EQ(shown, std::vector<Message>{kDone});
 }
 
-TEST(RunConversion, InputShapes) {
+TEST_P(RunConversionTest, InputShapes) {
     const std::string ab = "<tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n";
     const std::string empty = "<tr>\r\n<td></td></tr>\r\n";
     const struct {
@@ -64,7 +78,7 @@ TEST(RunConversion, InputShapes) {
     for (const auto& c : cases) EXPECT_EQ(ConvertBytes(c.input), c.table) << c.name;
 }
 
-TEST(RunConversion, CrLfAcrossTheReadBlockBoundary) {
+TEST_P(RunConversionTest, CrLfAcrossTheReadBlockBoundary) {
     // The CR is the last byte of the first 64 KiB block, its LF the first
     // byte of the next one.
     const std::string first(64 * 1024 - 1, 'a');
@@ -77,23 +91,23 @@ TEST(RunConversion, CrLfAcrossTheReadBlockBoundary) {
               "<table><tr>\r\n<td>" + first + "\rx</td></tr>\r\n</table>");
 }
 
-TEST(RunConversion, TwoRunsAppendTwoTables) {
+TEST_P(RunConversionTest, TwoRunsAppendTwoTables) {
     TempDir dir;
     WriteBytes(dir.File("in.csv"), "a\n");
     RecordingHost host(dir.File("in.csv"), dir.File("out.htm"));
-    EXPECT_TRUE(RunConversion(host));
-    EXPECT_TRUE(RunConversion(host));
+    EXPECT_TRUE(Run(host));
+    EXPECT_TRUE(Run(host));
     const std::string table = "<table><tr>\r\n<td>a</td></tr>\r\n</table>";
     EXPECT_EQ(ReadBytes(dir.File("out.htm")), table + table);
     EXPECT_EQ(host.messages, (std::vector<Message>{kDone, kDone}));
 }
 
-TEST(RunConversion, EmptyOutputPathBecomesDbCsvAndIsShown) {
+TEST_P(RunConversionTest, EmptyOutputPathBecomesDbCsvAndIsShown) {
     TempDir dir;
     CurrentDirectoryScope inside(dir.path());
     WriteBytes("in.csv", "a\n");
     RecordingHost host("in.csv", "");
-    EXPECT_TRUE(RunConversion(host));
+    EXPECT_TRUE(Run(host));
     EXPECT_EQ(ReadBytes(dir.File("db.csv")), "<table><tr>\r\n<td>a</td></tr>\r\n</table>");
     EXPECT_EQ(host.shownOutputPaths, std::vector<std::string>{"db.csv"});
 }
@@ -108,12 +122,12 @@ TEST(RunConversion, RefreshesPathsBeforeEveryRow) {
     EXPECT_EQ(host.showPathsCount, 1);
 }
 
-TEST(RunConversion, UnwritableOutputReportsOnceAndStops) {
+TEST_P(RunConversionTest, UnwritableOutputReportsOnceAndStops) {
     TempDir dir;
     WriteBytes(dir.File("in.csv"), "a\nb\nc\n");
     for (const std::string& out : {"/dev/full"s, dir.File("missing/out.htm"), dir.path()}) {
         RecordingHost host(dir.File("in.csv"), out);
-        EXPECT_FALSE(RunConversion(host)) << out;
+        EXPECT_FALSE(Run(host)) << out;
         EXPECT_EQ(host.messages, std::vector<Message>{kWriteError}) << out;
         EXPECT_EQ(host.showPathsCount, 1) << out;
     }
@@ -145,19 +159,19 @@ TEST(RunConversion, WriteFailureMidwayReadsNoFurther) {
     const auto open = [&reads](const std::string&) -> std::unique_ptr<InputFile> {
         return std::make_unique<CountingInput>(reads);
     };
-    EXPECT_FALSE(RunConversion(host, open, 2));
+    EXPECT_FALSE(RunConversion(host, open, OutputOpenerFor(OutputKind::AppendEachRow), 2));
     EXPECT_EQ(host.messages, std::vector<Message>{kWriteError});
     EXPECT_EQ(ReadBytes(dir.File("out.htm")), "<table>");
     EXPECT_EQ(reads, 1);
 }
 
-TEST(RunConversion, InputThatCannotBeOpenedIsReportedAndNotCreated) {
+TEST_P(RunConversionTest, InputThatCannotBeOpenedIsReportedAndNotCreated) {
     TempDir dir;
     const std::vector<std::string> inputs = {
         "", dir.File("missing.csv"), dir.File("nodir/in.csv"), dir.path()};
     for (const std::string& in : inputs) {
         RecordingHost host(in, dir.File("out.htm"));
-        EXPECT_FALSE(RunConversion(host)) << in;
+        EXPECT_FALSE(Run(host)) << in;
         EXPECT_EQ(host.messages, std::vector<Message>{kReadError}) << in;
         EXPECT_EQ(host.showPathsCount, 1) << in;
     }
@@ -166,7 +180,7 @@ TEST(RunConversion, InputThatCannotBeOpenedIsReportedAndNotCreated) {
     EXPECT_FALSE(FileExists(dir.File("out.htm")));
 }
 
-TEST(RunConversion, SameFileUnderAnotherNameIsRefused) {
+TEST_P(RunConversionTest, SameFileUnderAnotherNameIsRefused) {
     TempDir dir;
     CurrentDirectoryScope inside(dir.path());
     const std::string content = "a,b\n";
@@ -177,26 +191,26 @@ TEST(RunConversion, SameFileUnderAnotherNameIsRefused) {
         dir.File("x.csv"), "x.csv", "./x.csv", "sub/../x.csv", dir.path() + "//x.csv", "hard.csv"};
     for (const std::string& out : outputs) {
         RecordingHost host("x.csv", out);
-        EXPECT_FALSE(RunConversion(host)) << out;
+        EXPECT_FALSE(Run(host)) << out;
         EXPECT_EQ(host.messages, std::vector<Message>{kSameFile}) << out;
     }
     EXPECT_EQ(ReadBytes(dir.File("x.csv")), content);
 }
 
-TEST(RunConversion, ReadErrorClosesTheTableAndIsReported) {
+TEST_P(RunConversionTest, ReadErrorClosesTheTableAndIsReported) {
     TempDir dir;
     RecordingHost host("anything", dir.File("out.htm"));
     const auto open = [](const std::string&) -> std::unique_ptr<InputFile> {
         return std::make_unique<MemoryInputFile>("a\nb\ncd\n", 3, 6);
     };
-    EXPECT_FALSE(RunConversion(host, open, 4));
+    EXPECT_FALSE(Run(host, open, 4));
     EXPECT_EQ(ReadBytes(dir.File("out.htm")),
               "<table><tr>\r\n<td>a</td></tr>\r\n<tr>\r\n<td>b</td></tr>\r\n</table>");
     EXPECT_EQ(host.messages, std::vector<Message>{kReadError});
     EXPECT_EQ(host.showPathsCount, 1);
 }
 
-TEST(RunConversion, InputGrowingDuringTheRunIsConvertedAsItWas) {
+TEST_P(RunConversionTest, InputGrowingDuringTheRunIsConvertedAsItWas) {
     TempDir dir;
     // Once the input is open, appends a line to it each time the paths are
     // refreshed, that is before every row: without a bound the run would
@@ -210,12 +224,12 @@ TEST(RunConversion, InputGrowingDuringTheRunIsConvertedAsItWas) {
         }
     } host(dir.File("in.csv"), dir.File("out.htm"));
     WriteBytes(dir.File("in.csv"), "a\nb\n");
-    EXPECT_TRUE(RunConversion(host, OpenInputFile, 1));
+    EXPECT_TRUE(Run(host, OpenInputFile, 1));
     EXPECT_EQ(ReadBytes(dir.File("out.htm")),
               "<table>" "<tr>\r\n<td>a</td></tr>\r\n" "<tr>\r\n<td>b</td></tr>\r\n" "</table>");
 }
 
-TEST(RunConversion, PipeIsReadToItsEnd) {
+TEST_P(RunConversionTest, PipeIsReadToItsEnd) {
     TempDir dir;
     const std::string fifo = dir.File("pipe");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -224,7 +238,7 @@ TEST(RunConversion, PipeIsReadToItsEnd) {
         for (int i = 0; i < 1000; ++i) out << i << ",x\r\n";
     });
     RecordingHost host(fifo, dir.File("out.htm"));
-    EXPECT_TRUE(RunConversion(host));
+    EXPECT_TRUE(Run(host));
     writer.join();
     const std::string out = ReadBytes(dir.File("out.htm"));
     EXPECT_NE(out.find("<td>999</td>\r\n<td>x</td></tr>\r\n</table>"), std::string::npos);

@@ -2,8 +2,12 @@
 
 #include <string>
 
+#include <random>
+
+#include "reference_conversion.h"
 #include "row_converter.h"
 #include "test_support.h"
+#include "text_mode.h"
 
 using namespace std::string_literals;
 
@@ -118,6 +122,25 @@ TEST(RowConverter, LongLineConvertsWhole) {
     for (int i = 0; i < 4; ++i) line += cell + ",";
     line += cell + "\n";
     EXPECT_EQ(ConvertLineToRow(line, NoLeadBytes), Row({cell, cell, cell, cell, cell}));
+}
+
+// Long lines take another path (their row's size is worked out first), so
+// they are checked against the plain reference too, quotes and all.
+TEST(RowConverter, LongLinesMatchTheReference) {
+    static const char kAlphabet[] = {',', '"', ' ', '\t', '\r', 'a', 'b', '\0', '\x81'};
+    std::mt19937 random(7);
+    for (const std::size_t size : {std::size_t{70000}, std::size_t{300000}}) {
+        for (int round = 0; round < 3; ++round) {
+            std::string line(size, '\0');
+            for (char& byte : line) byte = kAlphabet[random() % sizeof kAlphabet];
+            if (round == 1) line += "\"\r\n";  // ends inside a quoted cell
+            const std::string row = ConvertLineToRow(line, NoLeadBytes);
+            EXPECT_EQ(row, ReferenceRow(line)) << size << " round " << round;
+            std::string onDisk;
+            AppendRowOnDisk(line, NoLeadBytes, onDisk);
+            EXPECT_EQ(onDisk, ToCrLf(row)) << size << " round " << round;
+        }
+    }
 }
 
 }  // namespace

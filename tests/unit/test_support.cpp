@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "buffered_output.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -86,4 +88,24 @@ std::string Row(const std::vector<std::string>& cells) {
         row += "<td>" + cells[i] + (i + 1 < cells.size() ? "</td>\n" : "</td>");
     }
     return row + "</tr>\n";
+}
+
+std::string OutputKindName(OutputKind kind) {
+    switch (kind) {
+    case OutputKind::AppendEachRow: return "AppendEachRow";
+    case OutputKind::Buffered: return "Buffered";
+    case OutputKind::BufferedTinyBlocks: return "BufferedTinyBlocks";
+    }
+    return "unknown";
+}
+
+OutputOpener OutputOpenerFor(OutputKind kind) {
+    return [kind](ConversionHost& host) -> std::unique_ptr<TableOutput> {
+        switch (kind) {
+        case OutputKind::AppendEachRow: return OpenTableOutput(host, OutputMode::AppendEachPiece);
+        case OutputKind::Buffered: return OpenTableOutput(host, OutputMode::Buffered);
+        case OutputKind::BufferedTinyBlocks: return std::make_unique<BufferedOutput>(host, 7);
+        }
+        return nullptr;
+    };
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "conversion_host.h"
+#include "conversion_run.h"
 #include "platform_file.h"
 
 // A fresh directory, removed with everything in it at the end of the test.
@@ -83,3 +84,14 @@ private:
 
 // The row text the converter gives for each line, for building expectations.
 std::string Row(const std::vector<std::string>& cells);
+
+// The ways a run can write its output, for tests that must hold for each.
+enum class OutputKind {
+    AppendEachRow,       // open, append, close per piece, as the dialog does
+    Buffered,            // --buffered, with its usual block size
+    BufferedTinyBlocks,  // --buffered with 7-byte blocks: a flush every few bytes
+};
+inline constexpr OutputKind kEachOutputKind[] = {
+    OutputKind::AppendEachRow, OutputKind::Buffered, OutputKind::BufferedTinyBlocks};
+std::string OutputKindName(OutputKind kind);
+OutputOpener OutputOpenerFor(OutputKind kind);

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "test_support.h"
@@ -33,11 +34,11 @@ std::vector<std::string> ReadAll(InputFile& file, std::size_t blockSize,
                                  std::optional<std::uint64_t> limit = std::nullopt) {
     TextLineReader reader(file, limit, blockSize);
     std::vector<std::string> seen;
-    std::string line;
+    std::string_view line;
     for (int guard = 0; guard < 1000; ++guard) {
         switch (reader.ReadLine(line)) {
-        case TextLineReader::Result::Line: seen.push_back("L:" + line); break;
-        case TextLineReader::Result::LastLine: seen.push_back("R:" + line); break;
+        case TextLineReader::Result::Line: seen.push_back("L:" + std::string(line)); break;
+        case TextLineReader::Result::LastLine: seen.push_back("R:" + std::string(line)); break;
         case TextLineReader::Result::End: seen.push_back("E"); return seen;
         case TextLineReader::Result::Error: seen.push_back("X"); return seen;
         }

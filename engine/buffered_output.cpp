@@ -1,0 +1,54 @@
+#include "buffered_output.h"
+
+#include <utility>
+
+#include "conversion_host.h"
+#include "messages.h"
+#include "output_appender.h"
+
+BufferedOutput::BufferedOutput(ConversionHost& host, std::size_t blockSize,
+                               OutputFileOpener openFile)
+    : m_host(host), m_blockSize(blockSize > 0 ? blockSize : 1), m_openFile(std::move(openFile)) {}
+
+bool BufferedOutput::Fail() {
+    m_failed = true;
+    m_pending.clear();
+    m_host.ShowMessage(messages::kSaveToFile, messages::kErrorWritingFile);
+    return false;
+}
+
+bool BufferedOutput::WriteThrough(std::string_view bytes) {
+    return bytes.empty() || m_file->Write(bytes.data(), bytes.size()) || Fail();
+}
+
+bool BufferedOutput::Write(std::string_view piece) {
+    if (m_failed || m_closed) return false;
+    if (!m_file) {
+        DefaultTheOutputPath(m_host);
+        m_file = m_openFile(m_host.m_outputPath);
+        if (!m_file) return Fail();
+        m_pending.reserve(m_blockSize);
+    }
+    if (m_pending.size() + piece.size() > m_blockSize) {
+        if (!WriteThrough(m_pending)) return false;
+        m_pending.clear();
+        // A piece as large as a block goes straight to the file, uncopied.
+        if (piece.size() >= m_blockSize) return WriteThrough(piece);
+    }
+    m_pending.append(piece.data(), piece.size());
+    return true;
+}
+
+bool BufferedOutput::Finish() {
+    if (m_failed) return false;
+    if (m_closed) return true;
+    if (!m_file) {
+        // Nothing was written: the file is still opened, and created if
+        // missing, as an appender would.
+        if (!Write(std::string_view())) return false;
+    }
+    if (!WriteThrough(m_pending)) return false;
+    m_pending.clear();
+    m_closed = true;
+    return m_file->Close() || Fail();
+}

@@ -1,0 +1,46 @@
+// A run's output that opens the output file once and writes it in large
+// blocks: for batch work on big files, where one open per row would
+// dominate the time.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform_file.h"
+#include "table_output.h"
+
+class ConversionHost;
+
+using OutputFileOpener = std::function<std::unique_ptr<OutputFile>(const std::string& path)>;
+
+class BufferedOutput final : public TableOutput {
+public:
+    static constexpr std::size_t kDefaultBlockSize = 1 << 20;
+
+    // The file is the host's output path (defaulted when empty), opened at
+    // the first piece.
+    explicit BufferedOutput(ConversionHost& host, std::size_t blockSize = kDefaultBlockSize,
+                            OutputFileOpener openFile = OpenOutputFile);
+    BufferedOutput(const BufferedOutput&) = delete;
+    BufferedOutput& operator=(const BufferedOutput&) = delete;
+
+    bool Write(std::string_view piece) override;
+    // Writes what is pending and closes the file; nothing can be written
+    // after it.
+    bool Finish() override;
+
+private:
+    bool WriteThrough(std::string_view bytes);
+    bool Fail();
+
+    ConversionHost& m_host;
+    const std::size_t m_blockSize;
+    const OutputFileOpener m_openFile;
+    std::unique_ptr<OutputFile> m_file;
+    std::string m_pending;
+    bool m_failed = false;
+    bool m_closed = false;
+};

@@ -1,0 +1,31 @@
+// Where a conversion run writes its table. The run hands over pieces of text
+// already in their on-disk form (CR LF line ends); how and when they reach
+// the output file is up to the implementation.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+class ConversionHost;
+
+class TableOutput {
+public:
+    virtual ~TableOutput() = default;
+    // Takes the next piece. False once the output has failed; the failure
+    // has been reported through the host then, and only once.
+    virtual bool Write(std::string_view piece) = 0;
+    // Everything taken so far is in the file once this returns true. False
+    // on failure, reported as for Write.
+    virtual bool Finish() = 0;
+};
+
+enum class OutputMode {
+    // Every piece opens, appends to and closes the output file, as the
+    // dialog does: the file is complete up to the last row at every moment.
+    AppendEachPiece,
+    // The output file is opened once and written in large blocks.
+    Buffered,
+};
+
+// The output for `mode`, writing to the host's output path.
+std::unique_ptr<TableOutput> OpenTableOutput(ConversionHost& host, OutputMode mode);

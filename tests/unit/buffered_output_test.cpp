@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "buffered_output.h"
+#include "conversion_run.h"
+#include "messages.h"
+#include "test_support.h"
+
+namespace {
+
+const Message kWriteError{messages::kSaveToFile, messages::kErrorWritingFile};
+const Message kDone{messages::kDone, messages::kDone};
+
+// What the output did to its file: every write call, and whether the file
+// was closed. It accepts `capacity` bytes and fails any write beyond them.
+struct FileLog {
+    int opens = 0;
+    std::vector<std::string> writes;
+    std::string content;
+    bool closed = false;
+    std::size_t capacity = static_cast<std::size_t>(-1);
+    bool failClose = false;
+};
+
+class LoggingFile final : public OutputFile {
+public:
+    explicit LoggingFile(FileLog& log) : m_log(log) {}
+    bool Write(const char* data, std::size_t size) override {
+        m_log.writes.emplace_back(data, size);
+        const std::size_t room = m_log.capacity - m_log.content.size();
+        m_log.content.append(data, std::min(size, room));
+        return size <= room;
+    }
+    bool Close() override {
+        m_log.closed = true;
+        return !m_log.failClose;
+    }
+
+private:
+    FileLog& m_log;
+};
+
+OutputFileOpener OpenerFor(FileLog& log) {
+    return [&log](const std::string&) {
+        ++log.opens;
+        return std::make_unique<LoggingFile>(log);
+    };
+}
+
+TEST(BufferedOutput, WritesBlocksAndPassesLargePiecesStraightThrough) {
+    RecordingHost host("", "out.htm");
+    FileLog log;
+    BufferedOutput output(host, 8, OpenerFor(log));
+    for (const char* piece : {"abc", "de", "fgh", "ij", "0123456789ABCDEF", "k"}) {
+        EXPECT_TRUE(output.Write(piece)) << piece;
+    }
+    // Nothing reaches the file before a block is full.
+    EXPECT_EQ(log.writes, (std::vector<std::string>{"abcdefgh", "ij", "0123456789ABCDEF"}));
+    EXPECT_FALSE(log.closed);
+    EXPECT_TRUE(output.Finish());
+    EXPECT_EQ(log.content, "abcdefghij0123456789ABCDEFk");
+    EXPECT_EQ(log.opens, 1);
+    EXPECT_TRUE(log.closed);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_FALSE(output.Write("late"));
+}
+
+TEST(BufferedOutput, OpenFailureIsReportedOnce) {
+    RecordingHost host("", "out.htm");
+    int opens = 0;
+    BufferedOutput output(host, 8, [&opens](const std::string&) {
+        ++opens;
+        return std::unique_ptr<OutputFile>();
+    });
+    EXPECT_FALSE(output.Write("<table>"));
+    EXPECT_FALSE(output.Write("<tr>"));
+    EXPECT_FALSE(output.Finish());
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(host.messages, std::vector<Message>{kWriteError});
+}
+
+TEST(BufferedOutput, FailurePartWayKeepsWhatWasWrittenAndReportsOnce) {
+    RecordingHost host("", "out.htm");
+    FileLog log;
+    log.capacity = 10;
+    BufferedOutput output(host, 4, OpenerFor(log));
+    EXPECT_TRUE(output.Write("0123"));
+    EXPECT_TRUE(output.Write("4567"));
+    EXPECT_TRUE(output.Write("89ab"));
+    EXPECT_FALSE(output.Write("cdef"));  // the block "89ab" does not fit
+    EXPECT_FALSE(output.Write("more"));
+    EXPECT_FALSE(output.Finish());
+    EXPECT_EQ(log.content, "0123456789");
+    EXPECT_EQ(host.messages, std::vector<Message>{kWriteError});
+}
+
+TEST(BufferedOutput, FailureOnClosingIsReported) {
+    RecordingHost host("", "out.htm");
+    FileLog log;
+    log.failClose = true;
+    BufferedOutput output(host, 64, OpenerFor(log));
+    EXPECT_TRUE(output.Write("<table></table>"));
+    EXPECT_FALSE(output.Finish());
+    EXPECT_EQ(log.content, "<table></table>");
+    EXPECT_EQ(host.messages, std::vector<Message>{kWriteError});
+}
+
+TEST(BufferedOutput, FinishWithNothingWrittenStillCreatesTheFile) {
+    TempDir dir;
+    RecordingHost host("", dir.File("new.htm"));
+    BufferedOutput output(host);
+    EXPECT_TRUE(output.Finish());
+    EXPECT_TRUE(FileExists(dir.File("new.htm")));
+    EXPECT_EQ(ReadBytes(dir.File("new.htm")), "");
+}
+
+TEST(BufferedOutput, EmptyPathDefaultsToDbCsv) {
+    TempDir dir;
+    CurrentDirectoryScope inside(dir.path());
+    RecordingHost host("", "");
+    BufferedOutput output(host);
+    EXPECT_TRUE(output.Write("x"));
+    EXPECT_TRUE(output.Finish());
+    EXPECT_EQ(host.m_outputPath, "db.csv");
+    EXPECT_EQ(ReadBytes(dir.File("db.csv")), "x");
+}
+
+// A run of many rows opens the output once and writes it in a few blocks;
+// when the file fills up part-way, the run stops with one message and the
+// file keeps what reached it.
+TEST(BufferedRun, OpensOnceAndStopsAtAFullFile) {
+    TempDir dir;
+    std::string input;
+    for (int i = 0; i < 1000; ++i) input += std::to_string(i) + ",x\r\n";
+    WriteBytes(dir.File("in.csv"), input);
+
+    for (const std::size_t capacity : {std::size_t{1} << 20, std::size_t{5000}}) {
+        RecordingHost host(dir.File("in.csv"), "out.htm");
+        FileLog log;
+        log.capacity = capacity;
+        const auto openOutput = [&log](ConversionHost& owner) -> std::unique_ptr<TableOutput> {
+            return std::make_unique<BufferedOutput>(owner, 4096, OpenerFor(log));
+        };
+        const bool done = RunConversion(host, OpenInputFile, openOutput, 512);
+        EXPECT_EQ(log.opens, 1);
+        if (capacity > input.size() * 2) {
+            EXPECT_TRUE(done);
+            EXPECT_EQ(host.messages, std::vector<Message>{kDone});
+            // About 36 KB in full 4 KiB blocks, not a write per row.
+            EXPECT_EQ(log.writes.size(), (log.content.size() + 4095) / 4096);
+            EXPECT_EQ(log.content.rfind("<td>999</td>\r\n<td>x</td></tr>\r\n</table>"),
+                      log.content.size() - 39);
+        } else {
+            EXPECT_FALSE(done);
+            EXPECT_EQ(host.messages, std::vector<Message>{kWriteError});
+            EXPECT_EQ(log.content.size(), capacity);
+            EXPECT_EQ(log.content.rfind("<table><tr>\r\n<td>0</td>", 0), 0u);
+        }
+    }
+}
+
+}  // namespace
