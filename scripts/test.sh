@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test: native unit tests, the Windows builds and their checks,
-# the converter under Wine against the native one, and the GUI tests under
-# Wine and Xvfb. Ends with "N passed, M failed"; exits non-zero on failure.
+# the converter under Wine against the native one, the GUI tests under Wine
+# and Xvfb, the unit tests again under sanitizers with a bounded fuzzing run,
+# and the i686 build under qemu-i386 with 32-bit Wine. Ends with
+# "N passed, M failed, K skipped"; exits non-zero on failure.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
