@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/main_dialog.h"
 #include "support/open_file_picker.h"
 #include "support/quillbar_session.h"
 #include "support/running_dialog_test.h"
@@ -15,15 +16,6 @@
 
 namespace gui_test {
 namespace {
-
-constexpr int kInputPath = 1003;
-constexpr int kOutputPath = 1004;
-constexpr int kConvert = 1002;
-
-const std::string kInput = "Name,Age\r\n\"Smith, John\",42\r\n";
-const std::string kTable =
-    "<table><tr>\r\n<td>Name</td>\r\n<td>Age</td></tr>\r\n"
-    "<tr>\r\n<td>Smith, John</td>\r\n<td>42</td></tr>\r\n</table>";
 
 struct Picker {
     const char* name;
@@ -35,9 +27,9 @@ struct Picker {
 };
 
 const Picker kPickers[] = {
-    {"Input", 1005, kInputPath, kOutputPath,
+    {"Input", kBrowseInput, kInputPath, kOutputPath,
      {"CSV Files (*.csv)", "Tab Delimited Files (*.tab)", "All Files (*.*)"}, ".csv"},
-    {"Output", 1006, kOutputPath, kInputPath, {"HTM Files (*.htm)", "All Files (*.*)"}, ".htm"},
+    {"Output", kBrowseOutput, kOutputPath, kInputPath, {"HTM Files (*.htm)", "All Files (*.*)"}, ".htm"},
 };
 
 void PrintTo(const Picker& picker, std::ostream* out) { *out << picker.name << " picker"; }
@@ -101,7 +93,7 @@ TEST_P(Browse, AFileInAnotherFolderGivesItsFullPathAndTheCurrentFolderStays) {
     const std::string before = ProgramFolder();
     const bool pickingInput = GetParam().box == kInputPath;
     const std::string chosen = elsewhere_.File(pickingInput ? "chosen.csv" : "chosen.htm");
-    ASSERT_TRUE(WriteFileBytes(pickingInput ? chosen : folder_.File("in.csv"), kInput));
+    ASSERT_TRUE(WriteFileBytes(pickingInput ? chosen : folder_.File("in.csv"), kSampleInput));
 
     OpenFilePicker picker = OpenPicker();
     ASSERT_TRUE(picker.Found()) << "no picker appeared";
@@ -116,14 +108,14 @@ TEST_P(Browse, AFileInAnotherFolderGivesItsFullPathAndTheCurrentFolderStays) {
     ASSERT_EQ(boxes.size(), 1u) << Describe(boxes);
     EXPECT_EQ(boxes[0].text, "Done");
     const std::string output = pickingInput ? folder_.File("out.htm") : chosen;
-    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kTable);
+    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kSampleTable);
 }
 
 // The system appends the extension when a file of that name exists; with
 // "All Files" selected it has only the program's default extension to go by.
 TEST_P(Browse, ANameWithoutExtensionGetsTheDefaultOne) {
     const std::string existing = elsewhere_.File(std::string("report") + GetParam().extension);
-    ASSERT_TRUE(WriteFileBytes(existing, kInput));
+    ASSERT_TRUE(WriteFileBytes(existing, kSampleInput));
     const int allFiles = static_cast<int>(GetParam().filters.size()) - 1;
     for (int filter : {0, allFiles}) {
         SCOPED_TRACE("filter " + GetParam().filters[filter]);

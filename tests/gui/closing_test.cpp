@@ -4,14 +4,12 @@
 
 #include <string>
 
+#include "support/main_dialog.h"
 #include "support/quillbar_session.h"
 #include "support/window_query.h"
 
 namespace gui_test {
 namespace {
-
-constexpr int kInputPath = 1003;
-constexpr int kOutputPath = 1004;
 
 struct CloseAction {
     const char* name;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/main_dialog.h"
 #include "support/quillbar_session.h"
 #include "support/running_dialog_test.h"
 #include "support/window_query.h"
@@ -13,14 +14,6 @@
 namespace gui_test {
 namespace {
 
-constexpr int kInputPath = 1003;
-constexpr int kOutputPath = 1004;
-constexpr int kConvert = 1002;
-
-const std::string kInput = "Name,Age\r\n\"Smith, John\",42\r\n";
-const std::string kTable =
-    "<table><tr>\r\n<td>Name</td>\r\n<td>Age</td></tr>\r\n"
-    "<tr>\r\n<td>Smith, John</td>\r\n<td>42</td></tr>\r\n</table>";
 const std::string kEarlierContent = "<p>kept</p>\r\n";
 
 class Conversion : public RunningDialogTest {
@@ -53,13 +46,13 @@ protected:
 TEST_F(Conversion, TypedPathsAppendTheExactTableAndSayDone) {
     std::string input = folder_.File("people.csv");
     std::string output = folder_.File("people.html");
-    ASSERT_TRUE(WriteFileBytes(input, kInput));
+    ASSERT_TRUE(WriteFileBytes(input, kSampleInput));
     ASSERT_TRUE(WriteFileBytes(output, kEarlierContent));
     TypePaths(input, output);
 
     ExpectOnlyMessage(Convert(), "Done", "Done");
-    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kEarlierContent + kTable);
-    EXPECT_EQ(ReadFileBytes(input).value_or("<missing>"), kInput) << "the input was changed";
+    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kEarlierContent + kSampleTable);
+    EXPECT_EQ(ReadFileBytes(input).value_or("<missing>"), kSampleInput) << "the input was changed";
     EXPECT_EQ(session_.Text(kInputPath), input);
     EXPECT_EQ(session_.Text(kOutputPath), output);
 }
@@ -82,21 +75,21 @@ TEST_F(Conversion, PathsTypedKeyByKeyAreUsed) {
 TEST_F(Conversion, ASecondConvertAppendsASecondTable) {
     std::string input = folder_.File("people.csv");
     std::string output = folder_.File("people.html");
-    ASSERT_TRUE(WriteFileBytes(input, kInput));
+    ASSERT_TRUE(WriteFileBytes(input, kSampleInput));
     TypePaths(input, output);
 
     ExpectOnlyMessage(Convert(), "Done", "Done");
     ExpectOnlyMessage(Convert(), "Done", "Done");
-    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kTable + kTable);
+    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kSampleTable + kSampleTable);
 }
 
 TEST_F(Conversion, EmptyOutputBoxWritesDbCsvInTheCurrentFolderAndShowsIt) {
     std::string input = folder_.File("people.csv");
-    ASSERT_TRUE(WriteFileBytes(input, kInput));
+    ASSERT_TRUE(WriteFileBytes(input, kSampleInput));
     TypePaths(input, "");
 
     ExpectOnlyMessage(Convert(), "Done", "Done");
-    EXPECT_EQ(ReadFileBytes(folder_.File("db.csv")).value_or("<missing>"), kTable);
+    EXPECT_EQ(ReadFileBytes(folder_.File("db.csv")).value_or("<missing>"), kSampleTable);
     EXPECT_EQ(session_.Text(kOutputPath), "db.csv");
     EXPECT_EQ(session_.Text(kInputPath), input);
 }
@@ -151,13 +144,13 @@ class SameFile : public Conversion, public ::testing::WithParamInterface<SameFil
 
 TEST_P(SameFile, AsInputAndOutputIsRefusedAndLeftAlone) {
     std::string input = folder_.File("data.csv");
-    ASSERT_TRUE(WriteFileBytes(input, kInput));
+    ASSERT_TRUE(WriteFileBytes(input, kSampleInput));
     std::string output = GetParam().outputFor(folder_);
     ASSERT_NE(output, "<no hard link>") << "cannot make a hard link here";
     TypePaths(input, output);
 
     ExpectOnlyMessage(Convert(), "Save to File", "Output File Is the Input File");
-    EXPECT_EQ(ReadFileBytes(input).value_or("<missing>"), kInput);
+    EXPECT_EQ(ReadFileBytes(input).value_or("<missing>"), kSampleInput);
 }
 
 INSTANTIATE_TEST_SUITE_P(Spellings, SameFile, ::testing::ValuesIn(kSameFileSpellings),
@@ -208,7 +201,7 @@ class UnwritableOutputs : public Conversion,
 TEST_P(UnwritableOutputs, AreReportedOnceAndTheRunEndsWithoutDone) {
     const UnwritableOutput& param = GetParam();
     std::string input = folder_.File("people.csv");
-    ASSERT_TRUE(WriteFileBytes(input, kInput));
+    ASSERT_TRUE(WriteFileBytes(input, kSampleInput));
     std::string output = folder_.File(param.fileName);
     if (param.content) {
         ASSERT_TRUE(WriteFileBytes(output, *param.content));
@@ -225,7 +218,7 @@ TEST_P(UnwritableOutputs, AreReportedOnceAndTheRunEndsWithoutDone) {
     ExpectOnlyMessage(Convert(), "Save to File", "Error Writing File");
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     EXPECT_EQ(ReadFileBytes(output), param.content) << "the output changed";
-    EXPECT_EQ(ReadFileBytes(input).value_or("<missing>"), kInput);
+    EXPECT_EQ(ReadFileBytes(input).value_or("<missing>"), kSampleInput);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/main_dialog.h"
 #include "support/quillbar_session.h"
 #include "support/running_dialog_test.h"
 #include "support/window_query.h"
@@ -13,9 +14,6 @@
 namespace gui_test {
 namespace {
 
-constexpr int kInputPath = 1003;
-constexpr int kOutputPath = 1004;
-constexpr int kHelpButton = 1000;
 // Launching the browser goes through a second Wine process.
 constexpr unsigned long kBrowserTimeoutMs = 20000;
 

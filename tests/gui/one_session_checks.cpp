@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "support/main_dialog.h"
 #include "support/file_bytes.h"
 #include "support/open_file_picker.h"
 #include "support/quillbar_session.h"
@@ -26,16 +27,8 @@
 namespace gui_test {
 namespace {
 
-constexpr int kInputPath = 1003;
-constexpr int kOutputPath = 1004;
-constexpr int kConvert = 1002;
-constexpr int kBrowseInput = 1005;
 constexpr WPARAM kAboutCommand = 16;
 
-const std::string kInput = "Name,Age\r\n\"Smith, John\",42\r\n";
-const std::string kTable =
-    "<table><tr>\r\n<td>Name</td>\r\n<td>Age</td></tr>\r\n"
-    "<tr>\r\n<td>Smith, John</td>\r\n<td>42</td></tr>\r\n</table>";
 const std::string kEarlierContent = "<p>kept</p>\r\n";
 
 class Report {
@@ -108,7 +101,7 @@ void CheckConvert(Report& report, QuillbarSession& session, const TempFolder& fo
     std::string input = folder.File("people.csv");
     std::string output = folder.File("people.html");
     if (!report.Require("input and earlier output written",
-                        WriteFileBytes(input, kInput) && WriteFileBytes(output, kEarlierContent),
+                        WriteFileBytes(input, kSampleInput) && WriteFileBytes(output, kEarlierContent),
                         "in " + folder.Path()))
         return;
     // The first message to a control may find its code not yet translated.
@@ -127,9 +120,9 @@ void CheckConvert(Report& report, QuillbarSession& session, const TempFolder& fo
                  Describe(boxes));
     std::string written = ReadFileBytes(output).value_or("<missing>");
     report.Check("Convert appends the exact table to the output",
-                 written == kEarlierContent + kTable, "output is " + Quoted(written));
+                 written == kEarlierContent + kSampleTable, "output is " + Quoted(written));
     report.Check("Convert leaves the input as it was",
-                 ReadFileBytes(input).value_or("<missing>") == kInput);
+                 ReadFileBytes(input).value_or("<missing>") == kSampleInput);
     report.Check("the edit boxes show the paths after Convert",
                  session.Text(kInputPath) == input && session.Text(kOutputPath) == output,
                  Quoted(session.Text(kInputPath)) + ", " + Quoted(session.Text(kOutputPath)));
