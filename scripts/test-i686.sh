@@ -29,6 +29,7 @@ process_limit=180
 wait_limit=60
 stage_limit=${QUILLBAR_I686_LIMIT:-570}
 . "$root/scripts/wine-env.sh"
+. "$root/tests/wine/converter-runs.sh"
 
 # name | expected exit status | set-up run in a fresh folder | arguments
 converter_cases=(
@@ -161,18 +162,9 @@ for case in "${converter_cases[@]}"; do
     [ "$status" = "$expected" ] || problems+=("exit status $status, expected $expected")
     [ "$(cat "$folder/native/status.txt")" = "$expected" ] ||
         problems+=("native exit status $(cat "$folder/native/status.txt"), expected $expected")
-    # Console messages end in CR LF on Windows; the files must match exactly.
-    for side in native i686; do
-        for stream in stdout stderr; do
-            tr -d '\r' <"$folder/$side/$stream.txt" >"$folder/$side/$stream.lf"
-            rm "$folder/$side/$stream.txt"
-        done
-    done
-    for file in $(cd "$folder/native" && find . -type f | sort); do
-        cmp -s "$folder/native/$file" "$folder/i686/$file" || problems+=("${file#./} differs")
-    done
-    [ "$(cd "$folder/native" && find . | sort)" = "$(cd "$folder/i686" && find . | sort)" ] ||
-        problems+=("other files were left than natively")
+    while IFS= read -r difference; do
+        problems+=("$difference")
+    done < <(converter_run_differences "$folder/native" "$folder/i686")
     if ((${#problems[@]} == 0)); then
         echo "PASS: i686 quillbar-convert.exe: $name"
     else

@@ -11,6 +11,7 @@ windows=$(absolute "$2")
 work=$3
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 . "$root/scripts/wine-env.sh"
+. "$root/tests/wine/converter-runs.sh"
 
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -32,24 +33,11 @@ run_case() {
     done
     (cd "$work/native" && "$native" "$@" >stdout.txt 2>stderr.txt; echo $? >status.txt)
     (cd "$work/windows" && wine_run "$windows" "$@" >stdout.txt 2>stderr.txt; echo $? >status.txt)
-    local file verdict=same
-    # Messages on a Windows console end in CR LF; the files must match exactly.
-    for side in native windows; do
-        for file in stdout stderr; do
-            tr -d '\r' <"$work/$side/$file.txt" >"$work/$side/$file.lf"
-            rm "$work/$side/$file.txt"
-        done
-    done
-    for file in $(cd "$work/native" && ls -A); do
-        if ! cmp -s "$work/native/$file" "$work/windows/$file"; then
-            echo "  $name: $file differs" >&2
-            verdict=differs
-        fi
-    done
-    [ "$(ls -A "$work/native")" = "$(ls -A "$work/windows")" ] || {
-        echo "  $name: different files were left" >&2
+    local difference verdict=same
+    while IFS= read -r difference; do
+        echo "  $name: $difference" >&2
         verdict=differs
-    }
+    done < <(converter_run_differences "$work/native" "$work/windows")
     echo "$verdict $name"
 }
 
