@@ -155,6 +155,7 @@ fi
 # Further stages plug in here with run_stage.
 run_stage "set-up scripts" "$root/tests/setup/debian-sources-test.sh"
 run_stage "clang-tidy" "$root/scripts/check-code.sh" "$build" tidy
+run_stage "clang-format" "$root/scripts/check-code.sh" "$build" format
 run_stage "sanitizers and fuzzing" "$root/scripts/test-sanitizers.sh"
 run_stage "i686 build under qemu-i386 and 32-bit Wine" "$root/scripts/test-i686.sh" "$build"
 
