@@ -16,6 +16,11 @@
 #                             Files ending in .sources are read as deb822,
 #                             others as one-line `deb` entries. Returns 1,
 #                             printing nothing, when no entry matches.
+#   debian_entry_like RELEASE SUITE FILE...
+#                             prints a deb822 entry for SUITE (component main)
+#                             of the same archive as RELEASE's entry found by
+#                             debian_source_for: same address, same keys.
+#                             Returns 1, printing nothing, when none is found.
 
 apt_source_files() {
     local SOURCELIST="" SOURCEPARTS="" part
@@ -39,6 +44,15 @@ debian_source_for() {
         esac && return 0
     done
     return 1
+}
+
+debian_entry_like() {
+    local release=$1 suite=$2 found
+    shift 2
+    found=$(debian_source_for "$release" "$@") || return 1
+    # "URIs:" comes first, then "Signed-By:" when there is one.
+    printf '%s\n' "Types: deb" "${found%%$'\n'*}" "Suites: $suite" "Components: main"
+    [[ $found != *$'\n'* ]] || printf '%s\n' "${found#*$'\n'}"
 }
 
 # deb822: paragraphs of "Field: value" lines, continuation lines starting

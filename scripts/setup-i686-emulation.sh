@@ -71,10 +71,10 @@ if ! installed wine32:i386 || ! qemu_fast_enough; then
         if ! debian_source_for "$backports" "${source_files[@]}" >/dev/null; then
             # Same archive as the release: the machine's own mirror, proxy or
             # snapshot, and the same keys.
-            release_source=$(debian_source_for "$codename" "${source_files[@]}") ||
+            backports_entry=$(debian_entry_like "$codename" "$backports" "${source_files[@]}") ||
                 refuse "no package source for $codename in ${source_files[*]:-the apt \
 configuration} to take the address of $backports from"
-            printf '%s\n' "Types: deb" "$release_source" "Suites: $backports" "Components: main" |
+            printf '%s\n' "$backports_entry" |
                 as_root tee "/etc/apt/sources.list.d/$backports.sources" >/dev/null ||
                 refuse "cannot add $backports to the package sources$root_note"
         fi

@@ -115,6 +115,22 @@ for case in "${cases[@]}"; do
     fi
 done
 
+# The entry the set-up adds, in the release's archive.
+entry=$(debian_entry_like bookworm bookworm-backports "$samples/off.sources" \
+    "$samples/several.sources")
+expected="Types: deb
+URIs: http://proxy.example:3142/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg"
+if [ "$entry" = "$expected" ] && ! debian_entry_like bookworm bookworm-backports \
+    "$samples/others.sources" >/dev/null; then
+    echo "PASS: backports entry with the release's address and keys"
+else
+    echo "FAIL: backports entry with the release's address and keys (got: ${entry:-nothing})"
+    status=1
+fi
+
 # apt's own configuration names the files: sources.list first, then the
 # parts folder's .list and .sources files by name, nothing else.
 mkdir -p "$samples/parts"
