@@ -9,6 +9,8 @@
 # then report themselves skipped with that reason.
 set -uo pipefail
 
+. "$(dirname "${BASH_SOURCE[0]}")/debian-sources.sh"
+
 QEMU_I386=/usr/bin/qemu-i386
 WINE32=/usr/lib/wine/wine
 BINFMT=/proc/sys/fs/binfmt_misc
@@ -65,10 +67,14 @@ if ! installed wine32:i386 || ! qemu_fast_enough; then
     codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
     if ! qemu_fast_enough && [ "$codename" = bookworm ]; then
         backports=bookworm-backports
-        if ! grep -rqs "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/; then
-            printf '%s\n' "Types: deb" "URIs: http://deb.debian.org/debian" \
-                "Suites: $backports" "Components: main" \
-                "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+        mapfile -t source_files < <(apt_source_files)
+        if ! debian_source_for "$backports" "${source_files[@]}" >/dev/null; then
+            # Same archive as the release: the machine's own mirror, proxy or
+            # snapshot, and the same keys.
+            backports_entry=$(debian_entry_like "$codename" "$backports" "${source_files[@]}") ||
+                refuse "no package source for $codename in ${source_files[*]:-the apt \
+configuration} to take the address of $backports from"
+            printf '%s\n' "$backports_entry" |
                 as_root tee "/etc/apt/sources.list.d/$backports.sources" >/dev/null ||
                 refuse "cannot add $backports to the package sources$root_note"
         fi

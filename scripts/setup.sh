@@ -9,7 +9,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
     binutils-mingw-w64-x86-64
     wine wine64 xvfb xdotool imagemagick
-    clang libclang-rt-14-dev libbenchmark-dev
+    clang libclang-rt-14-dev libbenchmark-dev clang-tidy clang-format
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(time python3 python3-pandas libreoffice-calc-nogui)

@@ -32,7 +32,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 log="$build/build.log"
 mkdir -p "$build"
 if CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUILLBAR_SANITIZE=ON -DQUILLBAR_FUZZ=ON >"$log" 2>&1 &&
+    -DQUILLBAR_SANITIZE=ON -DQUILLBAR_FUZZ=ON -DQUILLBAR_WARNINGS_AS_ERRORS=ON >"$log" 2>&1 &&
     cmake --build "$build" -j"$jobs" \
         --target quillbar_unit_tests quillbar-convert "${fuzz_targets[@]}" >>"$log" 2>&1; then
     pass "sanitizer build (clang, ASan + UBSan, libFuzzer)"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs every test: native unit tests, the Windows builds and their checks,
 # the converter under Wine against the native one, the GUI tests under Wine
-# and Xvfb, the unit tests again under sanitizers with a bounded fuzzing run,
-# and the i686 build under qemu-i386 with 32-bit Wine. Ends with
-# "N passed, M failed, K skipped"; exits non-zero on failure.
+# and Xvfb, the set-up scripts' package source lookup, clang-tidy and
+# clang-format, the unit tests again under sanitizers with a bounded fuzzing
+# run, and the i686 build under qemu-i386 with 32-bit Wine. Every build treats
+# warnings as errors. Ends with "N passed, M failed, K skipped"; exits
+# non-zero on failure.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -49,7 +51,8 @@ run_stage() {  # run_stage NAME SCRIPT [ARGS...]
 
 # --- native: engine, converter, unit tests ---------------------------------
 section "native build and unit tests"
-if cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+if cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=Release \
+    -DQUILLBAR_WARNINGS_AS_ERRORS=ON >/dev/null &&
     cmake --build "$build/native" -j"$jobs" >/dev/null; then
     ctest_log="$build/native/ctest.log"
     (cd "$build/native" && ctest -j"$jobs" --output-on-failure) >"$ctest_log" 2>&1
@@ -70,7 +73,8 @@ fi
 # --- Windows builds ---------------------------------------------------------
 windows_build() {  # windows_build ARCH
     cmake -S "$root" -B "$build/$1" \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$1-w64-mingw32.cmake" >/dev/null &&
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$1-w64-mingw32.cmake" \
+        -DQUILLBAR_WARNINGS_AS_ERRORS=ON >/dev/null &&
         cmake --build "$build/$1" -j"$jobs" >/dev/null
 }
 
@@ -149,6 +153,9 @@ else
 fi
 
 # Further stages plug in here with run_stage.
+run_stage "set-up scripts" "$root/tests/setup/debian-sources-test.sh"
+run_stage "clang-tidy" "$root/scripts/check-code.sh" "$build" tidy
+run_stage "clang-format" "$root/scripts/check-code.sh" "$build" format
 run_stage "sanitizers and fuzzing" "$root/scripts/test-sanitizers.sh"
 run_stage "i686 build under qemu-i386 and 32-bit Wine" "$root/scripts/test-i686.sh" "$build"
 
