@@ -1,7 +1,6 @@
 #include "dialog_base.h"
 
 #include <cwchar>
-#include <exception>
 #include <vector>
 
 #include "wide_text.h"
@@ -167,7 +166,7 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
     // throws leaves the dialog as it was.
     try {
         return HandleDialogMessage(window, message, wParam, lParam);
-    } catch (const std::exception&) {
+    } catch (...) {
         return TRUE;
     }
 }
