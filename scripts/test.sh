@@ -96,7 +96,8 @@ pe_header_is() {  # pe_header_is FILE MAGIC SUBSYSTEM
 }
 
 large_address_aware() {  # large_address_aware FILE: 4 GB of address space on 64-bit Windows
-    objdump -p "$1" | grep -q "large address aware"
+    # Not grep -q: objdump killed by a closed pipe would fail the check.
+    objdump -p "$1" | grep "large address aware" >/dev/null
 }
 
 # Resource 1 of type 24 (RT_MANIFEST) asks for no elevation.

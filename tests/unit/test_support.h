@@ -9,20 +9,6 @@
 #include "conversion_run.h"
 #include "platform_file.h"
 
-// AddressSanitizer reserves terabytes of address space: a limit on it, as
-// the out-of-memory tests set, would stop the process before the test runs.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kUnderAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kUnderAddressSanitizer = true;
-#else
-inline constexpr bool kUnderAddressSanitizer = false;
-#endif
-#else
-inline constexpr bool kUnderAddressSanitizer = false;
-#endif
-
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {
 public:
