@@ -19,8 +19,8 @@ public:
     // when the dialog closes, there is no message loop to enter.
     bool InitInstance();
 
-    // The executable's file name without folder and extension: the caption
-    // of the application's own message boxes.
+    // The executable's file name without folder and extension, in UTF-8:
+    // the caption of the application's own message boxes.
     static std::string ApplicationTitle();
 
 private:

@@ -9,17 +9,18 @@
 #include "minimised_icon.h"
 #include "quillbar_config.h"
 #include "resource.h"
+#include "wide_text.h"
 
 namespace {
 
-constexpr char kHelpPageUrl[] = "http://" QUILLBAR_WEB_ADDRESS "/quillbar/help.htm";
+constexpr wchar_t kHelpPageUrl[] = L"http://" QUILLBAR_WEB_ADDRESS "/quillbar/help.htm";
 
-constexpr char kInputFilter[] = "CSV Files (*.csv)|*.csv|Tab Delimited Files (*.tab)|*.tab|All Files (*.*)|*.*||";
-constexpr char kOutputFilter[] = "HTM Files (*.htm)|*.htm|All Files (*.*)|*.*||";
+constexpr wchar_t kInputFilter[] = L"CSV Files (*.csv)|*.csv|Tab Delimited Files (*.tab)|*.tab|All Files (*.*)|*.*||";
+constexpr wchar_t kOutputFilter[] = L"HTM Files (*.htm)|*.htm|All Files (*.*)|*.*||";
 // Bare extensions: the system appends at most three characters of this text,
 // so "*.csv" would turn a typed "report" into "report.*.c".
-constexpr char kInputExtension[] = "csv";
-constexpr char kOutputExtension[] = "htm";
+constexpr wchar_t kInputExtension[] = L"csv";
+constexpr wchar_t kOutputExtension[] = L"htm";
 // Neither the file nor its folder has to exist: a new output name may be typed.
 constexpr DWORD kPickerFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
 
@@ -27,7 +28,7 @@ constexpr DWORD kPickerFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
 
 CConverterDialog::CConverterDialog(HWND parent)
     : DialogBase(IDD_MAIN_DIALOG, parent),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)))
 {
 }
 
@@ -37,7 +38,7 @@ void CConverterDialog::ShowPaths() { UpdateData(false); }
 
 void CConverterDialog::ShowMessage(const std::string& text, const std::string& caption)
 {
-    MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_OK);
+    MessageBoxW(m_hWnd, Widen(text).c_str(), Widen(caption).c_str(), MB_OK);
 }
 
 void CConverterDialog::DoDataExchange(bool save)
@@ -51,8 +52,8 @@ BOOL CConverterDialog::OnInitDialog()
     DialogBase::OnInitDialog();
     AddAboutEntryToSystemMenu();
     // One large icon serves the title bar and the taskbar alike.
-    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     return TRUE;  // the focus goes to the first tab stop, Quit
 }
 
@@ -86,7 +87,7 @@ bool CConverterDialog::OnPaint()
 
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(m_hWnd, &paint);
-    SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     const int iconWidth = GetSystemMetrics(SM_CXICON);
     const int iconHeight = GetSystemMetrics(SM_CYICON);
     RECT client;
@@ -114,10 +115,10 @@ void CConverterDialog::AddAboutEntryToSystemMenu()
 {
     HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
     if (systemMenu == nullptr) return;
-    char text[256];
-    if (LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, text, sizeof text) <= 0) return;
-    AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
+    wchar_t text[256];
+    if (LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, text, 256) <= 0) return;
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
 }
 
 void CConverterDialog::OnHelpButton()
@@ -125,7 +126,7 @@ void CConverterDialog::OnHelpButton()
     UpdateData(true);
     // Shown normally: a browser started hidden would make Help look dead.
     // Failures (no browser, no network) are not reported.
-    ShellExecuteA(nullptr, "open", kHelpPageUrl, nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", kHelpPageUrl, nullptr, nullptr, SW_SHOWNORMAL);
     UpdateData(false);
 }
 
@@ -133,18 +134,18 @@ void CConverterDialog::OnConvert() { RunConversion(*this); }
 
 void CConverterDialog::OnBrowseInput()
 {
-    static char savedDirectory[MAX_PATH];
+    static wchar_t savedDirectory[MAX_PATH];
     BrowseForPath(m_inputPath, kInputFilter, kInputExtension, savedDirectory);
 }
 
 void CConverterDialog::OnBrowseOutput()
 {
-    static char savedDirectory[MAX_PATH];
+    static wchar_t savedDirectory[MAX_PATH];
     BrowseForPath(m_outputPath, kOutputFilter, kOutputExtension, savedDirectory);
 }
 
-void CConverterDialog::BrowseForPath(std::string& path, const char* filter, const char* defaultExtension,
-                                     char (&savedDirectory)[MAX_PATH])
+void CConverterDialog::BrowseForPath(std::string& path, const wchar_t* filter, const wchar_t* defaultExtension,
+                                     wchar_t (&savedDirectory)[MAX_PATH])
 {
     // Read both boxes first, so that nothing typed into either is lost when
     // they are written back below.

@@ -37,8 +37,8 @@ private:
     // Lets the user pick a file for `path` with an open-file picker, keeping
     // the current directory and whatever was typed into the boxes.
     // `savedDirectory` is the handler's own record of the current directory.
-    void BrowseForPath(std::string& path, const char* filter, const char* defaultExtension,
-                       char (&savedDirectory)[MAX_PATH]);
+    void BrowseForPath(std::string& path, const wchar_t* filter, const wchar_t* defaultExtension,
+                       wchar_t (&savedDirectory)[MAX_PATH]);
     void AddAboutEntryToSystemMenu();
 
     // Shared resource icon: never destroyed.

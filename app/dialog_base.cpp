@@ -1,7 +1,9 @@
 #include "dialog_base.h"
 
-#include <cstring>
+#include <cwchar>
 #include <vector>
+
+#include "wide_text.h"
 
 DialogBase* DialogBase::s_innermost = nullptr;
 HHOOK DialogBase::s_messageFilter = nullptr;
@@ -51,12 +53,13 @@ INT_PTR DialogBase::DoModal()
     // eats it), so watch the loop's messages while our dialogs run.
     const bool outermost = s_innermost == nullptr;
     if (outermost) {
-        s_messageFilter = SetWindowsHookExA(WH_MSGFILTER, MessageFilterProc, nullptr, GetCurrentThreadId());
+        s_messageFilter = SetWindowsHookExW(WH_MSGFILTER, MessageFilterProc, nullptr, GetCurrentThreadId());
     }
     m_outer = s_innermost;
     s_innermost = this;
 
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), owner,
+    // A Unicode dialog: its edit boxes hold any file name.
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner,
                                            DialogProc, reinterpret_cast<LPARAM>(this));
 
     s_innermost = m_outer;
@@ -92,11 +95,11 @@ void DialogBase::ExchangeText(bool save, int controlId, std::string& value)
 std::string DialogBase::ReadControlText(int controlId) const
 {
     HWND control = GetDlgItem(m_hWnd, controlId);
-    const int length = GetWindowTextLengthA(control);
+    const int length = GetWindowTextLengthW(control);
     if (length <= 0) return std::string();
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    const int copied = GetWindowTextA(control, buffer.data(), length + 1);
-    return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+    const int copied = GetWindowTextW(control, buffer.data(), length + 1);
+    return Narrow(std::wstring(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0));
 }
 
 void DialogBase::WriteControlText(int controlId, const std::string& text) const
@@ -104,11 +107,12 @@ void DialogBase::WriteControlText(int controlId, const std::string& text) const
     HWND control = GetDlgItem(m_hWnd, controlId);
     // Leave a box that already shows the text alone, so that its caret and
     // selection stay put. Texts too long for the buffer are always written.
-    const int newLength = static_cast<int>(std::strlen(text.c_str()));
-    char shown[kCompareBufferSize];
-    if (newLength >= kCompareBufferSize || GetWindowTextA(control, shown, kCompareBufferSize) != newLength ||
-        std::strcmp(shown, text.c_str()) != 0) {
-        SetWindowTextA(control, text.c_str());
+    const std::wstring wide = Widen(text);
+    const int newLength = static_cast<int>(std::wcslen(wide.c_str()));
+    wchar_t shown[kCompareBufferSize];
+    if (newLength >= kCompareBufferSize || GetWindowTextW(control, shown, kCompareBufferSize) != newLength ||
+        std::wcscmp(shown, wide.c_str()) != 0) {
+        SetWindowTextW(control, wide.c_str());
     }
 }
 
@@ -150,24 +154,36 @@ void DialogBase::OnCancel() { EndDialog(IDCANCEL); }
 void DialogBase::OnHelpKey()
 {
     HWND mainWindow = MainWindow();
-    if (mainWindow != nullptr) SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(kHelpCommand, 0), 0);
+    if (mainWindow != nullptr) SendMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(kHelpCommand, 0), 0);
 }
 
 void DialogBase::EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
 
 INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // An exception cannot pass back through the system's code that called
+    // us. The run catches running out of memory itself; anything else that
+    // throws leaves the dialog as it was.
+    try {
+        return HandleDialogMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return TRUE;
+    }
+}
+
+INT_PTR DialogBase::HandleDialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
     if (message == WM_INITDIALOG) {
         auto* dialog = reinterpret_cast<DialogBase*>(lParam);
         dialog->m_hWnd = window;
-        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
         return dialog->HandleInitDialog();
     }
     // Messages that arrive before WM_INITDIALOG (WM_SETFONT) find no object yet.
-    auto* dialog = reinterpret_cast<DialogBase*>(GetWindowLongPtrA(window, DWLP_USER));
+    auto* dialog = reinterpret_cast<DialogBase*>(GetWindowLongPtrW(window, DWLP_USER));
     if (dialog == nullptr) return FALSE;
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, DWLP_USER, 0);
+        SetWindowLongPtrW(window, DWLP_USER, 0);
         dialog->m_hWnd = nullptr;
         return FALSE;
     }
@@ -193,7 +209,7 @@ INT_PTR DialogBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 BOOL DialogBase::HandleInitDialog()
 {
-    const bool visibleBefore = (GetWindowLongA(m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
+    const bool visibleBefore = (GetWindowLongW(m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
     RECT before;
     GetWindowRect(m_hWnd, &before);
 
@@ -201,7 +217,7 @@ BOOL DialogBase::HandleInitDialog()
 
     // Centre a dialog that did not place or show itself, unless it has an
     // enabled owner (a modeless window beside another).
-    const LONG style = GetWindowLongA(m_hWnd, GWL_STYLE);
+    const LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
     RECT after;
     GetWindowRect(m_hWnd, &after);
     if (!visibleBefore && (style & (WS_VISIBLE | WS_CHILD)) == 0 && before.left == after.left &&
@@ -217,7 +233,7 @@ void DialogBase::CenterWindow()
     HWND owner = GetWindow(m_hWnd, GW_OWNER);
     if (owner != nullptr) {
         // An owner that cannot be seen is no place to centre on.
-        const LONG ownerStyle = GetWindowLongA(owner, GWL_STYLE);
+        const LONG ownerStyle = GetWindowLongW(owner, GWL_STYLE);
         if ((ownerStyle & WS_VISIBLE) == 0 || (ownerStyle & WS_MINIMIZE) != 0) owner = nullptr;
     }
 
@@ -226,12 +242,12 @@ void DialogBase::CenterWindow()
     RECT centreOn;
     if (owner == nullptr) {
         HWND mainWindow = MainWindow();
-        GetMonitorInfoA(MonitorFromWindow(mainWindow != nullptr ? mainWindow : m_hWnd, MONITOR_DEFAULTTOPRIMARY),
+        GetMonitorInfoW(MonitorFromWindow(mainWindow != nullptr ? mainWindow : m_hWnd, MONITOR_DEFAULTTOPRIMARY),
                         &monitor);
         centreOn = monitor.rcWork;
     } else {
         GetWindowRect(owner, &centreOn);
-        GetMonitorInfoA(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+        GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
     }
 
     RECT window;

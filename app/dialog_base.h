@@ -1,4 +1,4 @@
-// A small modal dialog class over DialogBoxParamA: it routes the dialog's
+// A small modal dialog class over DialogBoxParamW: it routes the dialog's
 // messages to virtual handlers, exchanges text between edit boxes and string
 // members, ends the dialog on OK and Cancel, and centres a dialog that does
 // not place itself.
@@ -40,7 +40,7 @@ protected:
     void UpdateData(bool save);
 
     // Reads the whole text of edit box `controlId` into `value`, or writes
-    // `value` into it, depending on the direction.
+    // `value` into it, depending on the direction. `value` is UTF-8.
     void ExchangeText(bool save, int controlId, std::string& value);
 
     // Handlers. The bool ones return false to leave the message to the
@@ -62,6 +62,7 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR HandleDialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK MessageFilterProc(int code, WPARAM wParam, LPARAM lParam);
     static DialogBase* RunningDialogOf(HWND window);
 

@@ -2,25 +2,30 @@
 
 #include <algorithm>
 
-CFileDialog::CFileDialog(const char* defaultExtension, DWORD flags, const char* filter)
-    : m_filter(filter), m_defaultExtension(defaultExtension), m_flags(flags)
+#include "wide_text.h"
+
+CFileDialog::CFileDialog(const wchar_t* defaultExtension, DWORD flags, const wchar_t* filter)
+    : m_filter(filter), m_defaultExtension(defaultExtension), m_flags(flags),
+      m_fileName(kFileNameCapacity, L'\0')
 {
-    // The system wants zero bytes between the parts and two at the end.
-    std::replace(m_filter.begin(), m_filter.end(), '|', '\0');
+    // The system wants zero characters between the parts and two at the end.
+    std::replace(m_filter.begin(), m_filter.end(), L'|', L'\0');
 }
 
 INT_PTR CFileDialog::DoModal(HWND owner)
 {
-    OPENFILENAMEA request{};
+    OPENFILENAMEW request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = owner;
     request.lpstrFilter = m_filter.c_str();
     request.nFilterIndex = 1;
-    request.lpstrFile = m_fileName;
-    request.nMaxFile = sizeof m_fileName;
+    request.lpstrFile = &m_fileName[0];
+    request.nMaxFile = static_cast<DWORD>(m_fileName.size());
     request.lpstrDefExt = m_defaultExtension.c_str();
     // Explorer style and resizable; no title and no initial folder, so the
     // system's own ones are used.
     request.Flags = m_flags | OFN_EXPLORER | OFN_ENABLESIZING;
-    return GetOpenFileNameA(&request) ? IDOK : IDCANCEL;
+    return GetOpenFileNameW(&request) ? IDOK : IDCANCEL;
 }
+
+std::string CFileDialog::GetPathName() const { return Narrow(m_fileName.c_str()); }

@@ -16,3 +16,8 @@ void ConsoleHost::ShowMessage(const std::string& text, const std::string& captio
     if (text == messages::kDone && caption == messages::kDone) return;
     m_errors << "quillbar-convert: " << caption << ": " << text << std::endl;
 }
+
+void ConsoleHost::ShowFailure(const std::string& text, const std::string& caption,
+                              const std::string& detail) {
+    m_errors << "quillbar-convert: " << caption << ": " << text << ": " << detail << std::endl;
+}

@@ -15,6 +15,9 @@ public:
     void RefreshPaths() override {}
     void ShowPaths() override {}
     void ShowMessage(const std::string& text, const std::string& caption) override;
+    // Prints "quillbar-convert: CAPTION: TEXT: DETAIL".
+    void ShowFailure(const std::string& text, const std::string& caption,
+                     const std::string& detail) override;
 
 private:
     std::ostream& m_errors;

@@ -8,6 +8,9 @@
 #include "table_output.h"
 #include "text_mode.h"
 
+#include <cstdint>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,30 +24,39 @@ bool IsSameFile(const InputFile& input, const std::string& outputPath) {
     return outputId && *outputId == *inputId;
 }
 
-enum class RowsOutcome { Complete, WriteFailed, ReadFailed };
+enum class RowsOutcome { Complete, WriteFailed, ReadFailed, OutOfMemory };
 
+// `lineNumber` ends as the number of the last line read or being read.
 RowsOutcome WriteRows(ConversionHost& host, InputFile& input, TableOutput& output,
-                      std::size_t blockSize) {
-    // A regular file is read only as far as it reached when opened, so a
-    // file that grows during the run cannot keep the run going forever.
-    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-    std::string_view line;
-    std::string row;  // reused: a row costs no allocation once it has grown
-    for (;;) {
-        switch (reader.ReadLine(line)) {
-        case TextLineReader::Result::Line:
-        case TextLineReader::Result::LastLine:
-            host.RefreshPaths();
-            row.clear();
-            AppendRowOnDisk(line, IsSystemLeadByte, row);
-            if (!output.Write(row)) return RowsOutcome::WriteFailed;
-            break;
-        case TextLineReader::Result::End:
-            return RowsOutcome::Complete;
-        case TextLineReader::Result::Error:
-            return RowsOutcome::ReadFailed;
+                      std::size_t blockSize, std::uint64_t& lineNumber) {
+    try {
+        // A regular file is read only as far as it reached when opened, so a
+        // file that grows during the run cannot keep the run going forever.
+        TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+        std::string_view line;
+        std::string row;  // reused: a row costs no allocation once it has grown
+        for (;;) {
+            ++lineNumber;
+            switch (reader.ReadLine(line)) {
+            case TextLineReader::Result::Line:
+            case TextLineReader::Result::LastLine:
+                host.RefreshPaths();
+                row.clear();
+                AppendRowOnDisk(line, IsSystemLeadByte, row);
+                if (!output.Write(row)) return RowsOutcome::WriteFailed;
+                break;
+            case TextLineReader::Result::End:
+                return RowsOutcome::Complete;
+            case TextLineReader::Result::Error:
+                return RowsOutcome::ReadFailed;
+            }
         }
+    } catch (const std::bad_alloc&) {
+        // The line or its row did not fit in memory; both are freed by now.
+    } catch (const std::length_error&) {
+        // Longer than a string can be (a 32-bit build's limit).
     }
+    return RowsOutcome::OutOfMemory;
 }
 
 // Everything after the input has been opened; closes it before the table is.
@@ -57,7 +69,8 @@ bool ConvertOpenInput(ConversionHost& host, std::unique_ptr<InputFile> input,
     const std::unique_ptr<TableOutput> output = openOutput(host);
     if (!output->Write("<table>")) return false;
 
-    const RowsOutcome outcome = WriteRows(host, *input, *output, blockSize);
+    std::uint64_t lineNumber = 0;
+    const RowsOutcome outcome = WriteRows(host, *input, *output, blockSize, lineNumber);
     if (outcome == RowsOutcome::WriteFailed) return false;
     input.reset();
 
@@ -66,6 +79,12 @@ bool ConvertOpenInput(ConversionHost& host, std::unique_ptr<InputFile> input,
     if (!output->Write("</table>") || !output->Finish()) return false;
     if (outcome == RowsOutcome::ReadFailed) {
         host.ShowMessage(messages::kReadFromFile, messages::kErrorReadingFile);
+        return false;
+    }
+    if (outcome == RowsOutcome::OutOfMemory) {
+        host.ShowFailure(messages::kReadFromFile, messages::kErrorReadingFile,
+                         host.m_inputPath + ": line " + std::to_string(lineNumber) + ": " +
+                             messages::kLineTooLongForMemory);
         return false;
     }
     host.ShowMessage(messages::kDone, messages::kDone);

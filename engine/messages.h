@@ -12,4 +12,7 @@ inline constexpr char kReadFromFile[] = "Read from File";
 inline constexpr char kErrorReadingFile[] = "Error Reading File";
 inline constexpr char kOutputIsInput[] = "Output File Is the Input File";
 
+// Details for hosts that show them (ShowFailure).
+inline constexpr char kLineTooLongForMemory[] = "not enough memory for this line";
+
 }  // namespace messages

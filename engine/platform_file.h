@@ -27,10 +27,15 @@ public:
     // Reads up to `capacity` bytes; `got` is set only when Data is returned.
     virtual ReadStatus Read(char* buffer, std::size_t capacity, std::size_t& got) = 0;
     // The size when the file was opened, for regular files; empty for pipes
-    // and devices, which are read to their end.
+    // and devices, which are read to their end, and on POSIX for a regular
+    // file that says 0 (as /proc's do), which may well have content.
     virtual std::optional<std::uint64_t> SizeAtOpen() const = 0;
     virtual std::optional<FileIdentity> Identity() const = 0;
 };
+
+// Paths are the system's bytes on POSIX and UTF-8 on Windows, where a path
+// that is not valid UTF-8 cannot be opened. On Windows, opens that meet a
+// sharing or lock violation are tried again for about two seconds.
 
 // Opens an existing file; never creates one. Null on failure.
 std::unique_ptr<InputFile> OpenInputFile(const std::string& path);

@@ -28,7 +28,8 @@ public:
     }
 
     std::optional<std::uint64_t> SizeAtOpen() const override {
-        if (!S_ISREG(m_info.st_mode)) return std::nullopt;
+        // Files of /proc and /sys say 0 and have content: read those to the end.
+        if (!S_ISREG(m_info.st_mode) || m_info.st_size == 0) return std::nullopt;
         return static_cast<std::uint64_t>(m_info.st_size);
     }
 

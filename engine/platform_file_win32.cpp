@@ -4,9 +4,74 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <climits>
+#include <string_view>
+#include <utility>
+
 namespace {
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// The engine's paths are UTF-8; the system's are UTF-16. Invalid UTF-8 gives
+// false, and the path is then refused like any file that cannot be opened.
+bool WidenUtf8(const std::string& path, std::wstring& wide) {
+    if (path.empty() || path.size() > static_cast<std::size_t>(INT_MAX)) return false;
+    const int size = static_cast<int>(path.size());
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size,
+                                           nullptr, 0);
+    if (length <= 0) return false;
+    wide.assign(static_cast<std::size_t>(length), L'\0');
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, &wide[0],
+                               length) == length &&
+           wide.find(L'\0') == std::wstring::npos;
+}
+
+// The path as CreateFileW takes it. A full path of MAX_PATH characters or
+// more gets the \\?\ form, which the system takes up to 32,767 characters
+// long whatever the machine's long-path setting; shorter paths are passed as
+// given, so that device names and the system's own path rules keep working.
+bool SystemPath(const std::string& path, std::wstring& system) {
+    std::wstring wide;
+    if (!WidenUtf8(path, wide)) return false;
+    constexpr std::wstring_view kVerbatim = L"\\\\?\\";
+    constexpr std::wstring_view kDevice = L"\\\\.\\";
+    if (wide.compare(0, kVerbatim.size(), kVerbatim) == 0 ||
+        wide.compare(0, kDevice.size(), kDevice) == 0) {
+        system = std::move(wide);
+        return true;
+    }
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return false;
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
+    if (length == 0 || length >= needed) return false;
+    full.resize(length);
+    if (full.size() < MAX_PATH) {
+        system = std::move(wide);
+    } else if (full.compare(0, 2, L"\\\\") == 0) {
+        system = L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
+    } else {
+        system = std::wstring(kVerbatim) + full;
+    }
+    return true;
+}
+
+// Scanners, indexers and sync clients open a file for a moment right after
+// it was written. A sharing or lock violation is tried again a few times,
+// about two seconds in all; every other failure is final at once.
+template <typename Open>
+HANDLE OpenRetryingWhileShared(const Open& open) {
+    static constexpr DWORD kPausesMs[] = {50, 100, 200, 400, 500, 750};
+    HANDLE file = open();
+    for (const DWORD pause : kPausesMs) {
+        if (file != INVALID_HANDLE_VALUE) break;
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) break;
+        Sleep(pause);
+        file = open();
+    }
+    return file;
+}
 
 std::optional<FileIdentity> IdentityOfHandle(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info;
@@ -62,9 +127,12 @@ bool WriteAll(HANDLE file, const char* data, std::size_t left) {
 }
 
 HANDLE OpenForAppend(const std::string& path) {
-    if (path.empty()) return INVALID_HANDLE_VALUE;
-    return CreateFileA(path.c_str(), FILE_APPEND_DATA, kShareReadWrite, nullptr, OPEN_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring systemPath;
+    if (!SystemPath(path, systemPath)) return INVALID_HANDLE_VALUE;
+    return OpenRetryingWhileShared([&systemPath] {
+        return CreateFileW(systemPath.c_str(), FILE_APPEND_DATA, kShareReadWrite, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    });
 }
 
 class Win32OutputFile final : public OutputFile {
@@ -91,9 +159,12 @@ private:
 }  // namespace
 
 std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
-    if (path.empty()) return nullptr;
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareReadWrite, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring systemPath;
+    if (!SystemPath(path, systemPath)) return nullptr;
+    const HANDLE file = OpenRetryingWhileShared([&systemPath] {
+        return CreateFileW(systemPath.c_str(), GENERIC_READ, kShareReadWrite, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    });
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<Win32InputFile>(file);
 }
@@ -114,9 +185,10 @@ bool AppendBytesToFile(const std::string& path, std::string_view bytes) {
 }
 
 std::optional<FileIdentity> IdentifyFile(const std::string& path) {
-    if (path.empty()) return std::nullopt;
+    std::wstring systemPath;
+    if (!SystemPath(path, systemPath)) return std::nullopt;
     // No access rights are needed just to read the file's identity.
-    const HANDLE file = CreateFileA(path.c_str(), 0,
+    const HANDLE file = CreateFileW(systemPath.c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # test-i686.sh BUILD_DIR: runs the i686 files we ship (BUILD_DIR/i686) under
 # 32-bit Wine on qemu-i386 user-mode emulation:
-#   - quillbar-convert.exe on inputs that hit the engine's edges, compared
+#   - quillbar-convert.exe on inputs that hit the engine's edges and on
+#     file names outside the ANSI code page or past MAX_PATH, compared
 #     byte for byte (files, messages, exit status) with the native converter
 #     of BUILD_DIR/native; a missing input and an unwritable output end it
 #     with status 1;
@@ -31,6 +32,8 @@ stage_limit=${QUILLBAR_I686_LIMIT:-570}
 . "$root/scripts/wine-env.sh"
 . "$root/tests/wine/converter-runs.sh"
 
+# Folders nested past MAX_PATH (260) in the Windows spelling of the path.
+long_dir=$(printf 'folder-%02d-abcdefghijklmnopqrstuvwxyz/' $(seq 1 9))
 # name | expected exit status | set-up run in a fresh folder | arguments
 converter_cases=(
     "sample|0|cp '$root/examples/contacts.csv' in.csv|in.csv out.htm"
@@ -41,6 +44,9 @@ converter_cases=(
     "LF and CR LF mixed, second table appended|0|cp '$root/tests/data/mixed-lf.csv' in.csv; printf 'old\r\n' >out.htm|in.csv out.htm"
     "missing input|1|true|missing.csv out.htm"
     "unwritable output|1|cp '$root/examples/contacts.csv' in.csv|in.csv no-such-folder/out.htm"
+    "Greek and Japanese names|0|cp '$root/examples/contacts.csv' Ελληνικά.csv|Ελληνικά.csv 日本語.htm"
+    "best-fit trap (ā.csv beside a.csv)|0|printf 'macron\r\n' >ā.csv; printf 'plain\r\n' >a.csv|ā.csv ō.htm"
+    "paths longer than 260 characters|0|mkdir -p $long_dir; cp '$root/examples/contacts.csv' ${long_dir}in.csv|${long_dir}in.csv ${long_dir}out.htm"
 )
 gui_name="i686 quillbar.exe in one session"
 
@@ -109,8 +115,9 @@ export QEMU_RESERVED_VA=0xc0000000
 # loader must know itself to start further processes.
 export WINELOADER=$WINE32 WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# The ANSI code page must not depend on the caller's locale.
-export LC_ALL=C LANG=C
+# The ANSI code page must not depend on the caller's locale. Wine takes the
+# arguments as UTF-8 and keeps code page 1252, where "ā" best-fits to "a".
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
 
 cleanup() {
     wine_stop

@@ -99,6 +99,18 @@ pe_header_is() {  # pe_header_is FILE MAGIC SUBSYSTEM
         grep -q "^Subsystem.*($3)" <<<"$dump"
 }
 
+large_address_aware() {  # large_address_aware FILE: 4 GB of address space on 64-bit Windows
+    # Not grep -q: objdump killed by a closed pipe would fail the check.
+    objdump -p "$1" | grep "large address aware" >/dev/null
+}
+
+# Resource 1 of type 24 (RT_MANIFEST) asks for no elevation.
+manifest_as_invoker() {  # manifest_as_invoker FILE
+    x86_64-w64-mingw32-windres --input-format=coff -i "$1" -O rc 2>/dev/null |
+        awk '/^1 24 / { inside = 1 } inside && /^END/ { inside = 0 }
+             inside && /level=""asInvoker""/ { found = 1 } END { exit !found }'
+}
+
 section "Windows builds"
 check "i686 build" windows_build i686
 check "x86_64 build" windows_build x86_64
@@ -113,6 +125,11 @@ check "i686 quillbar.exe imports only system DLLs" \
     imports_only_system_dlls "$build/i686/app/quillbar.exe"
 check "i686 quillbar-convert.exe imports only system DLLs" \
     imports_only_system_dlls "$build/i686/cli/quillbar-convert.exe"
+for program in app/quillbar.exe cli/quillbar-convert.exe; do
+    check "i686 $program is large-address-aware" large_address_aware "$build/i686/$program"
+    check "i686 $program carries a manifest with asInvoker" \
+        manifest_as_invoker "$build/i686/$program"
+done
 
 # --- Wine: the Windows converter writes the same bytes as the native one ----
 section "converter under Wine"

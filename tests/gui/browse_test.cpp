@@ -111,6 +111,26 @@ TEST_P(Browse, AFileInAnotherFolderGivesItsFullPathAndTheCurrentFolderStays) {
     EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kSampleTable);
 }
 
+// A name outside the ANSI code page, next to its best-fit look-alike.
+TEST_P(Browse, AUnicodeNameIsPickedAndConvertedExactly) {
+    const bool pickingInput = GetParam().box == kInputPath;
+    const std::string chosen = elsewhere_.File(pickingInput ? "Ελληνικά-ā.csv" : "日本語-ō.htm");
+    ASSERT_TRUE(WriteFileBytes(pickingInput ? chosen : folder_.File("in.csv"), kSampleInput));
+    ASSERT_TRUE(WriteFileBytes(elsewhere_.File(pickingInput ? "Ελληνικά-a.csv" : "日本語-o.htm"), "wrong\r\n"));
+
+    OpenFilePicker picker = OpenPicker();
+    ASSERT_TRUE(picker.Found()) << "no picker appeared";
+    Choose(picker, chosen);
+    EXPECT_EQ(session_.Text(GetParam().box), chosen);
+
+    ASSERT_TRUE(session_.Type(GetParam().otherBox, pickingInput ? "out.htm" : "in.csv"));
+    std::vector<MessageBoxInfo> boxes = Convert();
+    ASSERT_EQ(boxes.size(), 1u) << Describe(boxes);
+    EXPECT_EQ(boxes[0].text, "Done");
+    const std::string output = pickingInput ? folder_.File("out.htm") : chosen;
+    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kSampleTable);
+}
+
 // The system appends the extension when a file of that name exists; with
 // "All Files" selected it has only the program's default extension to go by.
 TEST_P(Browse, ANameWithoutExtensionGetsTheDefaultOne) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_bytes.h"
 #include "support/main_dialog.h"
 #include "support/quillbar_session.h"
 #include "support/running_dialog_test.h"
@@ -70,6 +71,54 @@ TEST_F(Conversion, PathsTypedKeyByKeyAreUsed) {
     ExpectOnlyMessage(Convert(), "Done", "Done");
     EXPECT_EQ(ReadFileBytes(folder_.File("o.htm")).value_or("<missing>"),
               "<table><tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n</table>");
+}
+
+// Names outside every ANSI code page, next to a best-fit trap: through the
+// ANSI functions "ā.csv" would open "a.csv".
+TEST_F(Conversion, TypedUnicodePathsNameExactlyTheirFiles) {
+    ASSERT_TRUE(CreateDirectoryW(Widen(folder_.File("Ελληνικά")).c_str(), nullptr));
+    const std::string input = folder_.File("Ελληνικά\\ā.csv");
+    const std::string output = folder_.File("Ελληνικά\\日本語.htm");
+    ASSERT_TRUE(WriteFileBytes(input, kSampleInput));
+    ASSERT_TRUE(WriteFileBytes(folder_.File("Ελληνικά\\a.csv"), "wrong,file\r\n"));
+    TypePaths(input, output);
+
+    ExpectOnlyMessage(Convert(), "Done", "Done");
+    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kSampleTable);
+    EXPECT_EQ(session_.Text(kInputPath), input);
+    EXPECT_EQ(session_.Text(kOutputPath), output);
+}
+
+// Another program (a scanner, an indexer) holds the output without write
+// sharing as the run starts: a moment's hold is waited out, a long one is
+// reported once.
+TEST_F(Conversion, OutputHeldByAnotherProgramIsWaitedForBriefly) {
+    const std::string input = folder_.File("people.csv");
+    const std::string output = folder_.File("people.html");
+    ASSERT_TRUE(WriteFileBytes(input, kSampleInput));
+    ASSERT_TRUE(WriteFileBytes(output, kEarlierContent));
+    TypePaths(input, output);
+    for (const DWORD holdMs : {500, 10000}) {
+        SCOPED_TRACE("held for " + std::to_string(holdMs) + " ms");
+        HANDLE held = CreateFileW(Widen(output).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        const DWORD start = GetTickCount();
+        session_.Click(kConvert);
+        if (holdMs < kMessageTimeoutMs) {
+            Sleep(holdMs);
+            CloseHandle(held);
+            ExpectOnlyMessage(session_.CollectMessages(kMessageTimeoutMs), "Done", "Done");
+            EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kEarlierContent + kSampleTable);
+        } else {
+            std::vector<MessageBoxInfo> boxes = session_.CollectMessages(kMessageTimeoutMs);
+            const DWORD elapsed = GetTickCount() - start;
+            CloseHandle(held);
+            ExpectOnlyMessage(boxes, "Save to File", "Error Writing File");
+            EXPECT_LT(elapsed, holdMs) << "the failure came after the file was let go";
+            EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kEarlierContent + kSampleTable);
+        }
+    }
 }
 
 TEST_F(Conversion, ASecondConvertAppendsASecondTable) {

@@ -34,9 +34,9 @@ protected:
 };
 
 TEST_F(CurrentDirectoryKeeperTest, RestoresTheFolderAfterAMoveOnTheSameDrive) {
-    char saved[MAX_PATH] = {};
+    wchar_t saved[MAX_PATH] = {};
     const CurrentDirectoryKeeper keeper(saved);
-    EXPECT_EQ(std::string(saved), startFolder_);
+    EXPECT_EQ(Narrow(saved), startFolder_);
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere_.Path().c_str()));
     keeper.Restore();
     EXPECT_EQ(CurrentFolder(), startFolder_);
@@ -48,7 +48,7 @@ TEST_F(CurrentDirectoryKeeperTest, RestoresDriveAndFolderAfterAMoveToAnotherDriv
     const char other[] = "Z:\\";
     if (std::toupper(static_cast<unsigned char>(startFolder_[0])) == 'Z' || GetDriveTypeA(other) <= DRIVE_NO_ROOT_DIR)
         GTEST_SKIP() << "no second drive here";
-    char saved[MAX_PATH] = {};
+    wchar_t saved[MAX_PATH] = {};
     const CurrentDirectoryKeeper keeper(saved);
     ASSERT_TRUE(SetCurrentDirectoryA(other));
     keeper.Restore();
@@ -57,12 +57,12 @@ TEST_F(CurrentDirectoryKeeperTest, RestoresDriveAndFolderAfterAMoveToAnotherDriv
 
 // Each run of a picker records afresh: the buffer holds the latest folder.
 TEST_F(CurrentDirectoryKeeperTest, ALaterRecordReplacesAnEarlierOne) {
-    char saved[MAX_PATH] = {};
+    wchar_t saved[MAX_PATH] = {};
     { const CurrentDirectoryKeeper first(saved); }
     ASSERT_TRUE(SetCurrentDirectoryA(elsewhere_.Path().c_str()));
     const std::string later = CurrentFolder();
     const CurrentDirectoryKeeper second(saved);
-    EXPECT_EQ(std::string(saved), later);
+    EXPECT_EQ(Narrow(saved), later);
     ASSERT_TRUE(SetCurrentDirectoryA(start_.Path().c_str()));
     second.Restore();
     EXPECT_EQ(CurrentFolder(), later);
@@ -71,7 +71,7 @@ TEST_F(CurrentDirectoryKeeperTest, ALaterRecordReplacesAnEarlierOne) {
 // A folder that was removed meanwhile cannot be gone back to: the process
 // stays where it is, and nothing fails loudly.
 TEST_F(CurrentDirectoryKeeperTest, AFolderThatIsGoneLeavesTheCurrentOneAlone) {
-    char saved[MAX_PATH] = {};
+    wchar_t saved[MAX_PATH] = {};
     std::string doomed;
     {
         TempFolder temporary;

@@ -183,6 +183,9 @@ int RunChecks(unsigned long timeoutMs) {
     HWND dialog = session.WaitForDialog(timeoutMs);
     if (report.Check("its dialog appears", dialog != nullptr,
                      session.Process().IsRunning() ? "none within the time" : "the program ended")) {
+        // Under emulation the program may still be busy with its start for
+        // longer than one message's time limit.
+        WaitUntil([&] { return Answers(dialog); }, timeoutMs);
         std::string title = TextOf(dialog).value_or("<no answer>");
         report.Check("the dialog's title is " + Quoted(ExpectedTitle()), title == ExpectedTitle(),
                      "it is " + Quoted(title));

@@ -3,6 +3,8 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -92,6 +94,40 @@ TEST(ConsoleConverter, FailuresExitWithOneAndSayWhy) {
     EXPECT_FALSE(FileExists(dir.File("missing.csv")));
     EXPECT_FALSE(FileExists(dir.File("out.htm")));
     EXPECT_EQ(ReadBytes(dir.File("in.csv")), "a,b\nc,d\n");
+}
+
+// A second line longer than 200 MB of address space can convert (a row
+// takes some 11 bytes per comma): an error naming the line, not a crash,
+// and the table closed after the first row.
+TEST(ConsoleConverter, LineTooLongForMemoryIsReportedAndTheTableClosed) {
+#ifdef QUILLBAR_SANITIZED
+    GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under an address-space limit";
+#endif
+    TempDir dir;
+    WriteBytes(dir.File("in.csv"), "a,b\n" + std::string(24 << 20, ',') + "\n");
+    for (const auto& mode : kEachMode) {
+        std::string command = "cd " + Quote(dir.path()) + " && ulimit -v 200000 && " +
+                              Quote(QUILLBAR_CONVERT_PATH);
+        for (const std::string& arg : With(mode, {"in.csv", "out.htm"})) command += " " + Quote(arg);
+        command += " 2>" + Quote(dir.File(".stderr"));
+        const int raw = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << mode.size();
+        EXPECT_EQ(ReadBytes(dir.File(".stderr")),
+                  "quillbar-convert: Error Reading File: Read from File: in.csv: line 2: "
+                  "not enough memory for this line\n");
+        EXPECT_EQ(ReadBytes(dir.File("out.htm")), kTable);
+        std::remove(dir.File("out.htm").c_str());
+    }
+}
+
+// /proc's files say they are empty and are not.
+TEST(ConsoleConverter, ZeroSizedProcFileIsReadToItsEnd) {
+    TempDir dir;
+    ASSERT_EQ(RunConverter(dir, {"/proc/cpuinfo", "out.htm"}).status, 0);
+    const std::string out = ReadBytes(dir.File("out.htm"));
+    EXPECT_EQ(out.rfind("<table><tr>\r\n<td>", 0), 0u) << out.substr(0, 100);
+    const std::string end = "</tr>\r\n</table>";
+    EXPECT_EQ(out.substr(out.size() - std::min(out.size(), end.size())), end);
 }
 
 TEST(ConsoleConverter, WrongArgumentsExitWithTwoAndUsage) {

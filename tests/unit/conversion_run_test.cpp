@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -227,6 +229,51 @@ TEST_P(RunConversionTest, InputGrowingDuringTheRunIsConvertedAsItWas) {
     EXPECT_TRUE(Run(host, OpenInputFile, 1));
     EXPECT_EQ(ReadBytes(dir.File("out.htm")),
               "<table>" "<tr>\r\n<td>a</td></tr>\r\n" "<tr>\r\n<td>b</td></tr>\r\n" "</table>");
+}
+
+// Runs out of memory for real: in a child process whose address space is
+// limited to what it uses plus 160 MB, a 24 MB line of commas (some 260 MB of
+// row) cannot be converted. The run must close the table, name the line and
+// end without "Done".
+TEST_P(RunConversionTest, LineTooLongForMemoryClosesTheTableAndNamesTheLine) {
+#ifdef QUILLBAR_SANITIZED
+    GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under an address-space limit";
+#endif
+    class DetailHost : public RecordingHost {
+    public:
+        using RecordingHost::RecordingHost;
+        void ShowFailure(const std::string& text, const std::string& caption,
+                         const std::string& detail) override {
+            RecordingHost::ShowFailure(text, caption, detail);
+            details.push_back(detail);
+        }
+        std::vector<std::string> details;
+    };
+    TempDir dir;
+    const std::string input = "a,b\n" + std::string(24 << 20, ',') + "\n";
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        DetailHost host("in", dir.File("out.htm"));
+        const auto open = [&input](const std::string&) -> std::unique_ptr<InputFile> {
+            return std::make_unique<MemoryInputFile>(input);
+        };
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (160 << 20);
+        const rlimit bound{limit, limit};
+        if (setrlimit(RLIMIT_AS, &bound) != 0) _exit(10);
+        const bool done = Run(host, open);
+        const bool told = host.messages == std::vector<Message>{kReadError} &&
+                          host.details == std::vector<std::string>{
+                                              "in: line 2: not enough memory for this line"};
+        _exit(done ? 11 : told ? 0 : 12);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the run crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no limit, 11: Done, 12: another message";
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")), "<table><tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n</table>");
 }
 
 TEST_P(RunConversionTest, PipeIsReadToItsEnd) {

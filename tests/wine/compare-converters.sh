@@ -15,8 +15,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
-# The ANSI code page must not depend on the caller's locale.
-export LC_ALL=C LANG=C
+# The ANSI code page must not depend on the caller's locale. Wine takes the
+# arguments as UTF-8 and keeps code page 1252, where "ā" best-fits to "a".
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
 wine_find && wine_prefix_prepare "$work/prefix" || exit 1
 trap wine_stop EXIT
 
@@ -55,3 +56,12 @@ run_case "large-input" \
     in.csv out.htm
 run_case "missing-input" "true" missing.csv out.htm
 run_case "same-file" "cp '$data/mixed-lf.csv' in.csv" in.csv ./in.csv
+# Names that no ANSI code page holds, and a best-fit trap: through the ANSI
+# functions ā.csv would read a.csv and ō.htm would append to o.htm.
+run_case "greek-and-japanese-names" "cp '$data/mixed-lf.csv' Ελληνικά.csv" Ελληνικά.csv 日本語.htm
+run_case "best-fit-trap" "printf 'macron\r\n' >ā.csv; printf 'plain\r\n' >a.csv; printf 'o\r\n' >o.htm" \
+    ā.csv ō.htm
+# Input and output past MAX_PATH (260) in the Windows spelling of the path.
+long=$(printf 'folder-%02d-abcdefghijklmnopqrstuvwxyz/' $(seq 1 9))
+run_case "paths-longer-than-260" "mkdir -p '$long' && cp '$data/mixed-lf.csv' '${long}in.csv'" \
+    "${long}in.csv" "${long}out.htm"

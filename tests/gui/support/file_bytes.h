@@ -1,4 +1,5 @@
-// Whole-file reads and writes, and scratch folders, for the GUI tests.
+// Whole-file reads and writes, and scratch folders, for the GUI tests. Paths
+// are UTF-8, as the program keeps them.
 #pragma once
 
 #include <optional>
@@ -12,6 +13,10 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool PathExists(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+// UTF-8 to UTF-16 and back.
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& wide);
 
 // A fresh, empty folder under the system's temporary folder, removed with
 // everything in it when the object goes.

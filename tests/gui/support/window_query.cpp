@@ -1,5 +1,7 @@
 #include "support/window_query.h"
 
+#include "support/file_bytes.h"
+
 namespace gui_test {
 
 std::string ClassNameOf(HWND window) {
@@ -8,23 +10,26 @@ std::string ClassNameOf(HWND window) {
     return std::string(name, length > 0 ? length : 0);
 }
 
+// Wide messages, so that the text of a Unicode window comes back whole; the
+// texts are UTF-8 on this side.
 std::optional<std::string> TextOf(HWND window) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
                              &length))
         return std::nullopt;
-    std::string text(length + 1, '\0');
+    std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
                              SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
         return std::nullopt;
     text.resize(copied);
-    return text;
+    return Narrow(text);
 }
 
 bool SetTextOf(HWND window, const std::string& text) {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+    const std::wstring wide = Widen(text);
+    return SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
                                SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) &&
            result != 0;
 }

@@ -15,7 +15,7 @@ namespace gui_test {
 constexpr DWORD kSendTimeoutMs = 3000;
 
 std::string ClassNameOf(HWND window);
-// The window's text as the window itself reports it (WM_GETTEXT), or nothing
+// The window's text (UTF-8) as the window itself reports it (WM_GETTEXT), or nothing
 // when the window does not answer in time.
 std::optional<std::string> TextOf(HWND window);
 bool SetTextOf(HWND window, const std::string& text);
