@@ -1,9 +1,12 @@
 #include "conversion_run.h"
 
 #include "conversion_host.h"
+#include "failure_detail.h"
 #include "messages.h"
 #include "output_appender.h"
 #include "platform_file.h"
+#include "record_converter.h"
+#include "row_buffer.h"
 #include "row_converter.h"
 #include "table_output.h"
 #include "text_mode.h"
@@ -14,14 +17,20 @@
 
 namespace {
 
-bool IsSameFile(const InputFile& input, const std::string& outputPath) {
+bool IsSameFile(const InputFile& input, const std::optional<FileIdentity>& outputId) {
     const std::optional<FileIdentity> inputId = input.Identity();
-    if (!inputId) return false;
-    const std::optional<FileIdentity> outputId = IdentifyFile(outputPath);
-    return outputId && *outputId == *inputId;
+    return inputId && outputId && *outputId == *inputId;
 }
 
-enum class RowsOutcome { Complete, WriteFailed, ReadFailed };
+bool NoLeadBytes(unsigned char) { return false; }
+
+enum class RowsOutcome { Complete, WriteFailed, ReadFailed, QuoteNotClosed };
+
+struct RowsResult {
+    RowsOutcome outcome = RowsOutcome::Complete;
+    std::string readError;          // the system's reason, for ReadFailed
+    std::uint64_t openQuoteLine = 0;  // for QuoteNotClosed
+};
 
 RowsOutcome WriteRows(ConversionHost& host, InputFile& input, TableOutput& output,
                       std::size_t blockSize) {
@@ -47,25 +56,85 @@ RowsOutcome WriteRows(ConversionHost& host, InputFile& input, TableOutput& outpu
     }
 }
 
+RowsResult WriteFailure() {
+    RowsResult result;
+    result.outcome = RowsOutcome::WriteFailed;
+    return result;
+}
+
+// The rows under options other than the dialog's: a record may span lines.
+RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& output,
+                        std::size_t blockSize, const ConversionOptions& options) {
+    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+    RecordConverter converter(options, options.encoding == InputEncoding::Utf8 ? NoLeadBytes
+                                                                                : IsSystemLeadByte);
+    RowBuffer row;  // reused, like the dialog path's row
+    std::string_view line;
+    RowsResult result;
+    for (;;) {
+        const TextLineReader::Result read = reader.ReadLine(line);
+        if (read == TextLineReader::Result::Line || read == TextLineReader::Result::LastLine) {
+            if (!converter.AddLine(line, row)) continue;  // the record goes on
+            host.RefreshPaths();
+            if (!output.Write(row.View())) return WriteFailure();
+            row.Clear();
+            continue;
+        }
+        if (read == TextLineReader::Result::Error) {
+            result.outcome = RowsOutcome::ReadFailed;
+            result.readError = LastSystemErrorText();
+        }
+        // A record still open is converted as far as the input went, and
+        // its row closed, so that nothing read is lost and the table stays
+        // well-formed.
+        if (converter.RecordOpen()) {
+            if (result.outcome == RowsOutcome::Complete) {
+                result.outcome = RowsOutcome::QuoteNotClosed;
+                result.openQuoteLine = converter.OpenQuoteLine();
+            }
+            converter.CloseRecord(row);
+            host.RefreshPaths();
+            if (!output.Write(row.View())) return WriteFailure();
+        }
+        return result;
+    }
+}
+
 // Everything after the input has been opened; closes it before the table is.
-bool ConvertOpenInput(ConversionHost& host, std::unique_ptr<InputFile> input,
-                      const OutputOpener& openOutput, std::size_t blockSize) {
-    if (IsSameFile(*input, host.m_outputPath)) {
-        host.ShowMessage(messages::kSaveToFile, messages::kOutputIsInput);
+bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
+                      std::unique_ptr<InputFile> input, const OutputOpener& openOutput,
+                      std::size_t blockSize, const OutputIdentifier& identifyOutput) {
+    if (IsSameFile(*input, identifyOutput(host.m_outputPath))) {
+        host.ShowFailure(messages::kSaveToFile, messages::kOutputIsInput,
+                         FileFailureDetail(host.m_outputPath, "the same file as " + host.m_inputPath));
         return false;
     }
     const std::unique_ptr<TableOutput> output = openOutput(host);
     if (!output->Write("<table>")) return false;
 
-    const RowsOutcome outcome = WriteRows(host, *input, *output, blockSize);
-    if (outcome == RowsOutcome::WriteFailed) return false;
+    RowsResult rows;
+    if (options.IsDialogDefault()) {
+        rows.outcome = WriteRows(host, *input, *output, blockSize);
+        if (rows.outcome == RowsOutcome::ReadFailed) rows.readError = LastSystemErrorText();
+    } else {
+        rows = WriteRecords(host, *input, *output, blockSize, options);
+    }
+    if (rows.outcome == RowsOutcome::WriteFailed) return false;
     input.reset();
 
     // Even after a read error the table is closed, so the output stays
     // well-formed up to the rows that were read.
     if (!output->Write("</table>") || !output->Finish()) return false;
-    if (outcome == RowsOutcome::ReadFailed) {
-        host.ShowMessage(messages::kReadFromFile, messages::kErrorReadingFile);
+    if (rows.outcome == RowsOutcome::ReadFailed) {
+        host.ShowFailure(messages::kReadFromFile, messages::kErrorReadingFile,
+                         FileFailureDetail(host.m_inputPath, rows.readError));
+        return false;
+    }
+    if (rows.outcome == RowsOutcome::QuoteNotClosed) {
+        host.ShowFailure(messages::kReadFromFile, messages::kQuoteNotClosed,
+                         LineFailureDetail(host.m_inputPath, rows.openQuoteLine,
+                                           "the quoted field that opens here is still open at "
+                                           "the end of the input"));
         return false;
     }
     host.ShowMessage(messages::kDone, messages::kDone);
@@ -81,15 +150,23 @@ bool RunConversion(ConversionHost& host, OutputMode mode) {
 
 bool RunConversion(ConversionHost& host, const InputOpener& openInput,
                    const OutputOpener& openOutput, std::size_t blockSize) {
+    return RunConversion(host, ConversionOptions(), openInput, openOutput, blockSize);
+}
+
+bool RunConversion(ConversionHost& host, const ConversionOptions& options,
+                   const InputOpener& openInput, const OutputOpener& openOutput,
+                   std::size_t blockSize, const OutputIdentifier& identifyOutput) {
     host.RefreshPaths();
     // Defaulted before the same-file check, which needs the real name.
     DefaultTheOutputPath(host);
 
     bool done = false;
     if (std::unique_ptr<InputFile> input = openInput(host.m_inputPath)) {
-        done = ConvertOpenInput(host, std::move(input), openOutput, blockSize);
+        done = ConvertOpenInput(host, options, std::move(input), openOutput, blockSize,
+                                identifyOutput);
     } else {
-        host.ShowMessage(messages::kReadFromFile, messages::kErrorReadingFile);
+        host.ShowFailure(messages::kReadFromFile, messages::kErrorReadingFile,
+                         FileFailureDetail(host.m_inputPath));
     }
     // The boxes show the paths used, a defaulted "db.csv" included, however
     // the run ended.
