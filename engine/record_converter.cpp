@@ -77,6 +77,7 @@ bool RecordConverter::AddLine(std::string_view line, RowBuffer& row) {
     if (++m_line == 1 && m_options.encoding == InputEncoding::Utf8 &&
         line.substr(0, 3) == kByteOrderMark) {
         line.remove_prefix(3);
+        if (line.empty()) return false;  // the input is the mark alone: an empty file
     }
     if (m_options.dialect == CsvDialect::Rfc4180) return AddRfcLine(line, row);
     AddClassicLine(line, row);
