@@ -29,7 +29,9 @@ bool ParseEncoding(std::string value, InputEncoding& encoding) {
     return true;
 }
 
-ParsedCommandLine Wrong(std::string error) { return {std::nullopt, std::move(error)}; }
+ParsedCommandLine Wrong(std::string error) {
+    return {std::nullopt, std::move(error)};
+}
 
 }  // namespace
 
@@ -65,8 +67,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (name == "--delimiter" || name == "--encoding") {
             if (!value(text)) return Wrong("option " + name + " needs a value");
             if (name == "--delimiter" && !ParseDelimiter(text, options.conversion.delimiter)) {
-                return Wrong("--delimiter takes one byte other than a quote or a line end, or "
-                             "tab: " + text);
+                return Wrong(
+                    "--delimiter takes one byte other than a quote or a line end, or "
+                    "tab: " +
+                    text);
             }
             if (name == "--encoding" && !ParseEncoding(text, options.conversion.encoding)) {
                 return Wrong("--encoding takes ansi or utf-8: " + text);
@@ -100,7 +104,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 void PrintHelp(std::ostream& out) {
-    out << kUsageLine << "\n"
+    out << kUsageLine
+        << "\n"
            "Appends INPUT, comma-separated text, as an HTML table to OUTPUT (default db.csv).\n"
            "INPUT - reads standard input; OUTPUT - writes standard output.\n"
            "Without options the table is exactly the one the Quillbar dialog writes.\n"

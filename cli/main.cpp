@@ -52,8 +52,9 @@ int Convert(const CommandOptions& command) {
         return output;
     };
     const OutputIdentifier identifyOutput =
-        toStandardOutput ? OutputIdentifier([](const std::string&) { return IdentifyStandardOutput(); })
-                         : OutputIdentifier(IdentifyFile);
+        toStandardOutput
+            ? OutputIdentifier([](const std::string&) { return IdentifyStandardOutput(); })
+            : OutputIdentifier(IdentifyFile);
     const bool done = RunConversion(host, command.conversion, openInput, openOutput,
                                     TextLineReader::kDefaultBlockSize, identifyOutput);
     if (progress) progress->Finish();
@@ -70,14 +71,11 @@ int main(int argc, char* argv[]) {
         return kExitUsage;
     }
     switch (parsed.options->action) {
-    case CommandOptions::Action::Help:
-        PrintHelp(std::cout);
-        return kExitDone;
+    case CommandOptions::Action::Help: PrintHelp(std::cout); return kExitDone;
     case CommandOptions::Action::Version:
         std::cout << "quillbar-convert " << QUILLBAR_VERSION << '\n';
         return kExitDone;
-    case CommandOptions::Action::Convert:
-        break;
+    case CommandOptions::Action::Convert: break;
     }
     return Convert(*parsed.options);
 }

@@ -82,7 +82,8 @@ void ProgressMeter::Show(Clock::time_point now, bool final) {
     const double seconds = std::chrono::duration<double>(now - m_start).count();
     std::string line = "read " + Megabytes(m_bytes);
     if (m_total) {
-        const std::uint64_t share = *m_total > 0 ? std::min<std::uint64_t>(100, m_bytes * 100 / *m_total) : 100;
+        const std::uint64_t share =
+            *m_total > 0 ? std::min<std::uint64_t>(100, m_bytes * 100 / *m_total) : 100;
         line += " of " + Megabytes(*m_total) + " (" + std::to_string(share) + "%)";
     }
     char rest[96];

@@ -65,7 +65,8 @@ public:
         while (left > 0) {
             const DWORD request = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
             DWORD written = 0;
-            if (!WriteFile(m_handle, data, request, &written, nullptr) || written == 0) return false;
+            if (!WriteFile(m_handle, data, request, &written, nullptr) || written == 0)
+                return false;
             data += written;
             left -= written;
         }

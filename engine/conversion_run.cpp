@@ -106,7 +106,8 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
                       std::size_t blockSize, const OutputIdentifier& identifyOutput) {
     if (IsSameFile(*input, identifyOutput(host.m_outputPath))) {
         host.ShowFailure(messages::kSaveToFile, messages::kOutputIsInput,
-                         FileFailureDetail(host.m_outputPath, "the same file as " + host.m_inputPath));
+                         FileFailureDetail(host.m_outputPath,
+                                           "the same file as " + host.m_inputPath));
         return false;
     }
     const std::unique_ptr<TableOutput> output = openOutput(host);

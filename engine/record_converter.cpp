@@ -56,9 +56,9 @@ void AppendTags(RowBuffer& row, std::string_view tags) {
 }  // namespace
 
 const RecordConverter::Tags RecordConverter::kDataTags{"<tr>\r\n<td>", "</td>\r\n<td>",
-                                                      "</td></tr>\r\n"};
+                                                       "</td></tr>\r\n"};
 const RecordConverter::Tags RecordConverter::kHeaderTags{"<tr>\r\n<th>", "</th>\r\n<th>",
-                                                        "</th></tr>\r\n"};
+                                                         "</th></tr>\r\n"};
 
 RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte)
     : m_options(options), m_isLeadByte(isLeadByte) {
@@ -99,13 +99,17 @@ void RecordConverter::EndRecord() {
 
 void RecordConverter::AppendCellText(const char* from, const char* end, RowBuffer& row) const {
     while (from != end) {
-        const char* const stop = from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
+        const char* const stop =
+            from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
         char* to = row.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte);
         for (; from != stop; ++from) {
             const auto byte = static_cast<unsigned char>(*from);
             switch (m_textClass[byte]) {
             case kMarkup: to = PutEscaped(to, byte); break;
-            case kLineFeed: *to++ = '\r'; *to++ = '\n'; break;
+            case kLineFeed:
+                *to++ = '\r';
+                *to++ = '\n';
+                break;
             default: *to++ = static_cast<char>(byte); break;
             }
         }
@@ -167,12 +171,14 @@ bool RecordConverter::AddRfcLine(std::string_view line, RowBuffer& row) {
     const unsigned char* const classes = m_fieldClass.data();
     State state = m_state;
     while (from != end) {
-        const char* const stop = from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
+        const char* const stop =
+            from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
         char* to = row.Room(static_cast<std::size_t>(stop - from) * kMostPerByte);
         while (from != stop) {
             // Most bytes are plain data: they are copied in a tight loop.
             const char* const run = from;
-            while (from != stop && classes[static_cast<unsigned char>(*from)] == kPlain) *to++ = *from++;
+            while (from != stop && classes[static_cast<unsigned char>(*from)] == kPlain)
+                *to++ = *from++;
             if (from != run && state != State::Quoted) state = State::Plain;
             if (from == stop) break;
             const auto byte = static_cast<unsigned char>(*from++);
@@ -194,7 +200,8 @@ bool RecordConverter::AddRfcLine(std::string_view line, RowBuffer& row) {
                 break;
             case kDelimiter:
                 if (state == State::Quoted) {
-                    to = m_options.escapeHtml ? PutEscaped(to, byte) : Put(to, std::string_view(from - 1, 1));
+                    to = m_options.escapeHtml ? PutEscaped(to, byte)
+                                              : Put(to, std::string_view(from - 1, 1));
                 } else {
                     to = Put(to, m_tags->cellEndAndStart);
                     state = State::FieldStart;
@@ -210,8 +217,7 @@ bool RecordConverter::AddRfcLine(std::string_view line, RowBuffer& row) {
                     return true;
                 }
                 break;
-            default:
-                break;
+            default: break;
             }
         }
         row.Commit(to);

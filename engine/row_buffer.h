@@ -13,7 +13,8 @@ class RowBuffer {
 public:
     // A pointer to room for `bytes` more bytes after the committed ones.
     char* Room(std::size_t bytes) {
-        if (m_bytes.size() - m_size < bytes) m_bytes.resize(std::max(m_size + bytes, 2 * m_bytes.size()));
+        if (m_bytes.size() - m_size < bytes)
+            m_bytes.resize(std::max(m_size + bytes, 2 * m_bytes.size()));
         return m_bytes.data() + m_size;
     }
     // Everything up to `end`, a pointer into the last room made, is kept.

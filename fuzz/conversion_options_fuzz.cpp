@@ -110,12 +110,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host.m_outputPath = "out.htm";
     std::string table;
     const bool done = RunConversion(
-        host, options, [&](const std::string&) { return std::make_unique<MemoryInput>(input, chunk); },
+        host, options,
+        [&](const std::string&) { return std::make_unique<MemoryInput>(input, chunk); },
         [&](ConversionHost&) { return std::make_unique<Collector>(table); }, blockSize,
         [](const std::string&) { return std::nullopt; });
 
     const std::string done_message = std::string(messages::kDone) + ": " + messages::kDone;
-    const std::string unclosed = std::string(messages::kQuoteNotClosed) + ": " + messages::kReadFromFile;
+    const std::string unclosed =
+        std::string(messages::kQuoteNotClosed) + ": " + messages::kReadFromFile;
     Require(host.messages.size() == 1, "the run shows one message");
     Require(done ? host.messages[0] == done_message
                  : options.dialect == CsvDialect::Rfc4180 && host.messages[0] == unclosed,
