@@ -14,7 +14,17 @@ ConsoleHost::ConsoleHost(std::string inputPath, std::string outputPath, std::ost
 void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
     // Success is silent, as command-line tools are.
     if (text == messages::kDone && caption == messages::kDone) return;
-    m_errors << "quillbar-convert: " << caption << ": " << text << std::endl;
+    Print(caption + ": " + text);
+}
+
+void ConsoleHost::ShowFailure(const std::string& text, const std::string& caption,
+                              const std::string& detail) {
+    Print(caption + ": " + text + ": " + detail);
+}
+
+void ConsoleHost::Print(const std::string& line) {
+    if (m_beforeMessage) m_beforeMessage();
+    m_errors << "quillbar-convert: " << line << std::endl;
 }
 
 void ConsoleHost::ShowFailure(const std::string& text, const std::string& caption,

@@ -2,8 +2,10 @@
 // every message but "Done" goes to standard error.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
+#include <utility>
 
 #include "conversion_host.h"
 
@@ -15,10 +17,16 @@ public:
     void RefreshPaths() override {}
     void ShowPaths() override {}
     void ShowMessage(const std::string& text, const std::string& caption) override;
-    // Prints "quillbar-convert: CAPTION: TEXT: DETAIL".
+    // "quillbar-convert: CAPTION: TEXT: DETAIL".
     void ShowFailure(const std::string& text, const std::string& caption,
                      const std::string& detail) override;
 
+    // Runs before a message is printed, e.g. to end a progress line.
+    void BeforeEachMessage(std::function<void()> action) { m_beforeMessage = std::move(action); }
+
 private:
+    void Print(const std::string& line);
+
     std::ostream& m_errors;
+    std::function<void()> m_beforeMessage;
 };

@@ -1,13 +1,20 @@
-// quillbar-convert [--buffered] INPUT [OUTPUT]: appends INPUT as an HTML
-// table to OUTPUT ("db.csv" when OUTPUT is absent or empty).
+// quillbar-convert [OPTION]... INPUT [OUTPUT]: appends INPUT as an HTML
+// table to OUTPUT ("db.csv" when OUTPUT is absent or empty); see --help.
 #include <exception>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "buffered_output.h"
 #include "command_line.h"
+#include "command_options.h"
 #include "console_host.h"
 #include "conversion_run.h"
+#include "progress_meter.h"
+#include "standard_streams.h"
+#include "text_mode.h"
 
 namespace {
 
@@ -15,48 +22,70 @@ constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-void PrintUsage(std::ostream& out) {
-    out << "usage: quillbar-convert [--buffered] [--] INPUT [OUTPUT]\n"
-           "Appends INPUT, comma-separated text, as an HTML table to OUTPUT (default db.csv).\n"
-           "  --buffered  open OUTPUT once and write it in large blocks, not once per row\n";
+constexpr char kStandardStream[] = "-";
+
+int Convert(const CommandOptions& command) {
+    ConsoleHost host(command.inputPath, command.outputPath, std::cerr);
+    std::optional<ProgressMeter> progress;
+    if (command.progress) {
+        progress.emplace(std::cerr);
+        host.BeforeEachMessage([&progress] { progress->Finish(); });
+    }
+    const auto openInput = [&progress](const std::string& path) {
+        std::unique_ptr<InputFile> input =
+            path == kStandardStream ? OpenStandardInput() : OpenInputFile(path);
+        if (input && progress) input = progress->Watch(std::move(input));
+        return input;
+    };
+    const bool toStandardOutput = command.outputPath == kStandardStream;
+    const auto openOutput = [&](ConversionHost& owner) {
+        std::unique_ptr<TableOutput> output;
+        if (toStandardOutput) {
+            // Opened once; unless buffered, every piece goes out as soon as
+            // it is made, as a row reaches a file.
+            const std::size_t block =
+                command.outputMode == OutputMode::Buffered ? BufferedOutput::kDefaultBlockSize : 1;
+            output = std::make_unique<BufferedOutput>(
+                owner, block, [](const std::string&) { return OpenStandardOutput(); });
+        } else {
+            output = OpenTableOutput(owner, command.outputMode);
+        }
+        if (progress) output = progress->Watch(std::move(output));
+        return output;
+    };
+    const OutputIdentifier identifyOutput =
+        toStandardOutput
+            ? OutputIdentifier([](const std::string&) { return IdentifyStandardOutput(); })
+            : OutputIdentifier(IdentifyFile);
+    const bool done = RunConversion(host, command.conversion, openInput, openOutput,
+                                    TextLineReader::kDefaultBlockSize, identifyOutput);
+    if (progress) progress->Finish();
+    return done ? kExitDone : kExitFailed;
 }
 
-// The whole run; main only keeps exceptions from leaving the program.
-int Convert(const std::vector<std::string>& arguments) {
-    std::vector<std::string> paths;
-    OutputMode mode = OutputMode::AppendEachPiece;
-    bool optionsEnded = false;
-    for (const std::string& arg : arguments) {
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && (arg == "-h" || arg == "--help")) {
-            PrintUsage(std::cout);
-            return kExitDone;
-        } else if (!optionsEnded && arg == "--buffered") {
-            mode = OutputMode::Buffered;
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            std::cerr << "quillbar-convert: unknown option " << arg << '\n';
-            PrintUsage(std::cerr);
-            return kExitUsage;
-        } else {
-            paths.push_back(arg);
-        }
-    }
-    if (paths.empty() || paths.size() > 2) {
-        PrintUsage(std::cerr);
+// Everything from the arguments to the exit status; main only keeps
+// exceptions from leaving the program.
+int Run(const std::vector<std::string>& arguments) {
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    if (!parsed.options) {
+        std::cerr << "quillbar-convert: " << parsed.error << '\n' << kUsageLine << '\n';
         return kExitUsage;
     }
-
-    ConsoleHost host(paths[0], paths.size() == 2 ? paths[1] : std::string(), std::cerr);
-    return RunConversion(host, mode) ? kExitDone : kExitFailed;
+    switch (parsed.options->action) {
+    case CommandOptions::Action::Help: PrintHelp(std::cout); return kExitDone;
+    case CommandOptions::Action::Version:
+        std::cout << "quillbar-convert " << QUILLBAR_VERSION << '\n';
+        return kExitDone;
+    case CommandOptions::Action::Convert: break;
+    }
+    return Convert(*parsed.options);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
     try {
-        const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
-        return Convert(arguments);
+        return Run(CommandLineArguments(argc, argv));
     } catch (const std::exception& error) {
         // A run reports a line too long for memory itself; this is for
         // anything else that runs out, such as an argument list.

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "conversion_host.h"
+#include "failure_detail.h"
 #include "messages.h"
 #include "output_appender.h"
 
@@ -13,7 +14,8 @@ BufferedOutput::BufferedOutput(ConversionHost& host, std::size_t blockSize,
 bool BufferedOutput::Fail() {
     m_failed = true;
     m_pending.clear();
-    m_host.ShowMessage(messages::kSaveToFile, messages::kErrorWritingFile);
+    m_host.ShowFailure(messages::kSaveToFile, messages::kErrorWritingFile,
+                       FileFailureDetail(m_host.m_outputPath));
     return false;
 }
 

@@ -1,9 +1,12 @@
 #include "conversion_run.h"
 
 #include "conversion_host.h"
+#include "failure_detail.h"
 #include "messages.h"
 #include "output_appender.h"
 #include "platform_file.h"
+#include "record_converter.h"
+#include "row_buffer.h"
 #include "row_converter.h"
 #include "table_output.h"
 #include "text_mode.h"
@@ -17,74 +20,144 @@
 
 namespace {
 
-bool IsSameFile(const InputFile& input, const std::string& outputPath) {
+bool IsSameFile(const InputFile& input, const std::optional<FileIdentity>& outputId) {
     const std::optional<FileIdentity> inputId = input.Identity();
-    if (!inputId) return false;
-    const std::optional<FileIdentity> outputId = IdentifyFile(outputPath);
-    return outputId && *outputId == *inputId;
+    return inputId && outputId && *outputId == *inputId;
 }
 
-enum class RowsOutcome { Complete, WriteFailed, ReadFailed, OutOfMemory };
+bool NoLeadBytes(unsigned char) { return false; }
+
+enum class RowsOutcome { Complete, WriteFailed, ReadFailed, QuoteNotClosed, OutOfMemory };
+
+struct RowsResult {
+    RowsOutcome outcome = RowsOutcome::Complete;
+    std::string readError;          // the system's reason, for ReadFailed
+    std::uint64_t openQuoteLine = 0;  // for QuoteNotClosed
+};
 
 // `lineNumber` ends as the number of the last line read or being read.
 RowsOutcome WriteRows(ConversionHost& host, InputFile& input, TableOutput& output,
                       std::size_t blockSize, std::uint64_t& lineNumber) {
-    try {
-        // A regular file is read only as far as it reached when opened, so a
-        // file that grows during the run cannot keep the run going forever.
-        TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-        std::string_view line;
-        std::string row;  // reused: a row costs no allocation once it has grown
-        for (;;) {
-            ++lineNumber;
-            switch (reader.ReadLine(line)) {
-            case TextLineReader::Result::Line:
-            case TextLineReader::Result::LastLine:
-                host.RefreshPaths();
-                row.clear();
-                AppendRowOnDisk(line, IsSystemLeadByte, row);
-                if (!output.Write(row)) return RowsOutcome::WriteFailed;
-                break;
-            case TextLineReader::Result::End:
-                return RowsOutcome::Complete;
-            case TextLineReader::Result::Error:
-                return RowsOutcome::ReadFailed;
-            }
+    // A regular file is read only as far as it reached when opened, so a
+    // file that grows during the run cannot keep the run going forever.
+    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+    std::string_view line;
+    std::string row;  // reused: a row costs no allocation once it has grown
+    for (;;) {
+        ++lineNumber;
+        switch (reader.ReadLine(line)) {
+        case TextLineReader::Result::Line:
+        case TextLineReader::Result::LastLine:
+            host.RefreshPaths();
+            row.clear();
+            AppendRowOnDisk(line, IsSystemLeadByte, row);
+            if (!output.Write(row)) return RowsOutcome::WriteFailed;
+            break;
+        case TextLineReader::Result::End:
+            return RowsOutcome::Complete;
+        case TextLineReader::Result::Error:
+            return RowsOutcome::ReadFailed;
         }
-    } catch (const std::bad_alloc&) {
-        // The line or its row did not fit in memory; both are freed by now.
-    } catch (const std::length_error&) {
-        // Longer than a string can be (a 32-bit build's limit).
     }
-    return RowsOutcome::OutOfMemory;
+}
+
+RowsResult WriteFailure() {
+    RowsResult result;
+    result.outcome = RowsOutcome::WriteFailed;
+    return result;
+}
+
+// The rows under options other than the dialog's: a record may span lines.
+RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& output,
+                        std::size_t blockSize, const ConversionOptions& options,
+                        std::uint64_t& lineNumber) {
+    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+    RecordConverter converter(options, options.encoding == InputEncoding::Utf8 ? NoLeadBytes
+                                                                                : IsSystemLeadByte);
+    RowBuffer row;  // reused, like the dialog path's row
+    std::string_view line;
+    RowsResult result;
+    for (;;) {
+        ++lineNumber;
+        const TextLineReader::Result read = reader.ReadLine(line);
+        if (read == TextLineReader::Result::Line || read == TextLineReader::Result::LastLine) {
+            if (!converter.AddLine(line, row)) continue;  // the record goes on
+            host.RefreshPaths();
+            if (!output.Write(row.View())) return WriteFailure();
+            row.Clear();
+            continue;
+        }
+        if (read == TextLineReader::Result::Error) {
+            result.outcome = RowsOutcome::ReadFailed;
+            result.readError = LastSystemErrorText();
+        }
+        // A record still open is converted as far as the input went, and
+        // its row closed, so that nothing read is lost and the table stays
+        // well-formed.
+        if (converter.RecordOpen()) {
+            if (result.outcome == RowsOutcome::Complete) {
+                result.outcome = RowsOutcome::QuoteNotClosed;
+                result.openQuoteLine = converter.OpenQuoteLine();
+            }
+            converter.CloseRecord(row);
+            host.RefreshPaths();
+            if (!output.Write(row.View())) return WriteFailure();
+        }
+        return result;
+    }
 }
 
 // Everything after the input has been opened; closes it before the table is.
-bool ConvertOpenInput(ConversionHost& host, std::unique_ptr<InputFile> input,
-                      const OutputOpener& openOutput, std::size_t blockSize) {
-    if (IsSameFile(*input, host.m_outputPath)) {
-        host.ShowMessage(messages::kSaveToFile, messages::kOutputIsInput);
+bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
+                      std::unique_ptr<InputFile> input, const OutputOpener& openOutput,
+                      std::size_t blockSize, const OutputIdentifier& identifyOutput) {
+    if (IsSameFile(*input, identifyOutput(host.m_outputPath))) {
+        host.ShowFailure(messages::kSaveToFile, messages::kOutputIsInput,
+                         FileFailureDetail(host.m_outputPath,
+                                           "the same file as " + host.m_inputPath));
         return false;
     }
     const std::unique_ptr<TableOutput> output = openOutput(host);
     if (!output->Write("<table>")) return false;
 
-    std::uint64_t lineNumber = 0;
-    const RowsOutcome outcome = WriteRows(host, *input, *output, blockSize, lineNumber);
-    if (outcome == RowsOutcome::WriteFailed) return false;
+    RowsResult rows;
+    std::uint64_t lineNumber = 0;  // kept when a line does not fit in memory
+    try {
+        if (options.IsDialogDefault()) {
+            rows.outcome = WriteRows(host, *input, *output, blockSize, lineNumber);
+            if (rows.outcome == RowsOutcome::ReadFailed) rows.readError = LastSystemErrorText();
+        } else {
+            rows = WriteRecords(host, *input, *output, blockSize, options, lineNumber);
+        }
+    } catch (const std::bad_alloc&) {
+        // A line or its row did not fit in memory; both are freed by now.
+        rows.outcome = RowsOutcome::OutOfMemory;
+    } catch (const std::length_error&) {
+        // Longer than a string can be (a 32-bit build's limit).
+        rows.outcome = RowsOutcome::OutOfMemory;
+    }
+    if (rows.outcome == RowsOutcome::WriteFailed) return false;
     input.reset();
 
     // Even after a read error the table is closed, so the output stays
     // well-formed up to the rows that were read.
     if (!output->Write("</table>") || !output->Finish()) return false;
-    if (outcome == RowsOutcome::ReadFailed) {
-        host.ShowMessage(messages::kReadFromFile, messages::kErrorReadingFile);
+    if (rows.outcome == RowsOutcome::ReadFailed) {
+        host.ShowFailure(messages::kReadFromFile, messages::kErrorReadingFile,
+                         FileFailureDetail(host.m_inputPath, rows.readError));
         return false;
     }
-    if (outcome == RowsOutcome::OutOfMemory) {
+    if (rows.outcome == RowsOutcome::QuoteNotClosed) {
+        host.ShowFailure(messages::kReadFromFile, messages::kQuoteNotClosed,
+                         LineFailureDetail(host.m_inputPath, rows.openQuoteLine,
+                                           "the quoted field that opens here is still open at "
+                                           "the end of the input"));
+        return false;
+    }
+    if (rows.outcome == RowsOutcome::OutOfMemory) {
         host.ShowFailure(messages::kReadFromFile, messages::kErrorReadingFile,
-                         host.m_inputPath + ": line " + std::to_string(lineNumber) + ": " +
-                             messages::kLineTooLongForMemory);
+                         LineFailureDetail(host.m_inputPath, lineNumber,
+                                           messages::kLineTooLongForMemory));
         return false;
     }
     host.ShowMessage(messages::kDone, messages::kDone);
@@ -100,15 +173,23 @@ bool RunConversion(ConversionHost& host, OutputMode mode) {
 
 bool RunConversion(ConversionHost& host, const InputOpener& openInput,
                    const OutputOpener& openOutput, std::size_t blockSize) {
+    return RunConversion(host, ConversionOptions(), openInput, openOutput, blockSize);
+}
+
+bool RunConversion(ConversionHost& host, const ConversionOptions& options,
+                   const InputOpener& openInput, const OutputOpener& openOutput,
+                   std::size_t blockSize, const OutputIdentifier& identifyOutput) {
     host.RefreshPaths();
     // Defaulted before the same-file check, which needs the real name.
     DefaultTheOutputPath(host);
 
     bool done = false;
     if (std::unique_ptr<InputFile> input = openInput(host.m_inputPath)) {
-        done = ConvertOpenInput(host, std::move(input), openOutput, blockSize);
+        done = ConvertOpenInput(host, options, std::move(input), openOutput, blockSize,
+                                identifyOutput);
     } else {
-        host.ShowMessage(messages::kReadFromFile, messages::kErrorReadingFile);
+        host.ShowFailure(messages::kReadFromFile, messages::kErrorReadingFile,
+                         FileFailureDetail(host.m_inputPath));
     }
     // The boxes show the paths used, a defaulted "db.csv" included, however
     // the run ended.

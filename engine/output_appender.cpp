@@ -1,6 +1,7 @@
 #include "output_appender.h"
 
 #include "conversion_host.h"
+#include "failure_detail.h"
 #include "messages.h"
 #include "platform_file.h"
 #include "text_mode.h"
@@ -20,7 +21,8 @@ bool AppendBytesToOutput(ConversionHost& host, std::string_view bytes) {
     // Opened, written and closed per call: the file on disk is complete up
     // to the last finished append at every moment.
     if (!AppendBytesToFile(host.m_outputPath, bytes)) {
-        host.ShowMessage(messages::kSaveToFile, messages::kErrorWritingFile);
+        host.ShowFailure(messages::kSaveToFile, messages::kErrorWritingFile,
+                         FileFailureDetail(host.m_outputPath));
         return false;
     }
     return true;

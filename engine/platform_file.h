@@ -62,3 +62,8 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path);
 
 // Lead bytes of the system's ANSI code page (none outside Windows).
 bool IsSystemLeadByte(unsigned char byte);
+
+// The system's text for the error of the last failed operation of this
+// thread (errno, or GetLastError on Windows), e.g. "No such file or
+// directory". Call it right after the failure.
+std::string LastSystemErrorText();

@@ -2,6 +2,7 @@
 #include "platform_file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,7 +90,9 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
     struct stat info {};
     // A directory opens here but not on Windows; refuse it the same way.
     if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;  // kept for the message
         ::close(fd);
+        errno = error;
         return nullptr;
     }
     return std::make_unique<PosixInputFile>(fd, info);
@@ -118,3 +121,5 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
 }
 
 bool IsSystemLeadByte(unsigned char) { return false; }
+
+std::string LastSystemErrorText() { return std::strerror(errno); }

@@ -198,3 +198,19 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
 }
 
 bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) != 0; }
+
+std::string LastSystemErrorText() {
+    const DWORD error = GetLastError();
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = length > 0 && text ? std::string(text, length) : std::string();
+    if (text) LocalFree(text);
+    // The system's texts end in a full stop and CR LF; a message line does not.
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == ' ' || reason.back() == '.')) {
+        reason.pop_back();
+    }
+    return reason.empty() ? "system error " + std::to_string(error) : reason;
+}

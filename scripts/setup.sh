@@ -10,6 +10,7 @@ packages=(
     binutils-mingw-w64-x86-64
     wine wine64 xvfb xdotool imagemagick
     clang libclang-rt-14-dev libbenchmark-dev clang-tidy clang-format
+    python3 node-csv-spectrum
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(time python3 python3-pandas libreoffice-calc-nogui)

@@ -14,7 +14,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build/sanitize"
 jobs=${QUILLBAR_JOBS:-2}
 fuzz_seconds=${QUILLBAR_FUZZ_SECONDS:-60}
-fuzz_targets=(row_converter_fuzz conversion_run_fuzz)
+fuzz_targets=(row_converter_fuzz conversion_run_fuzz conversion_options_fuzz)
 status=0
 
 pass() { echo "PASS: $1"; }

@@ -77,11 +77,15 @@ TEST(ConsoleConverter, FailuresExitWithOneAndSayWhy) {
         std::vector<std::string> args;
         std::string err;
     } cases[] = {
-        {{"missing.csv", "out.htm"}, "quillbar-convert: Error Reading File: Read from File\n"},
-        {{"", "out.htm"}, "quillbar-convert: Error Reading File: Read from File\n"},
-        {{"in.csv", "/dev/full"}, "quillbar-convert: Error Writing File: Save to File\n"},
-        {{"in.csv", "no/such/dir.htm"}, "quillbar-convert: Error Writing File: Save to File\n"},
-        {{"in.csv", "./in.csv"}, "quillbar-convert: Output File Is the Input File: Save to File\n"},
+        {{"missing.csv", "out.htm"},
+         "quillbar-convert: Error Reading File: Read from File: missing.csv: No such file or directory\n"},
+        {{"", "out.htm"}, "quillbar-convert: Error Reading File: Read from File: no file name given\n"},
+        {{"in.csv", "/dev/full"},
+         "quillbar-convert: Error Writing File: Save to File: /dev/full: No space left on device\n"},
+        {{"in.csv", "no/such/dir.htm"},
+         "quillbar-convert: Error Writing File: Save to File: no/such/dir.htm: No such file or directory\n"},
+        {{"in.csv", "./in.csv"},
+         "quillbar-convert: Output File Is the Input File: Save to File: ./in.csv: the same file as in.csv\n"},
     };
     for (const auto& mode : kEachMode) {
         for (const auto& c : cases) {

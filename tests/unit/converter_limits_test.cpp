@@ -193,7 +193,9 @@ TEST(ConverterLimits, OutputThatFillsUpPartWay) {
         args.insert(args.end(), {"in.csv", "out.htm"});
         const ProcessResult run = RunConverter(dir, args, limit);
         EXPECT_EQ(run.status, 1) << ModeName(mode);
-        EXPECT_EQ(run.errors, "quillbar-convert: Error Writing File: Save to File\n") << ModeName(mode);
+        EXPECT_EQ(run.errors,
+                  "quillbar-convert: Error Writing File: Save to File: out.htm: File too large\n")
+            << ModeName(mode);
         // Everything up to the limit was written and stays.
         EXPECT_EQ(ReadBytes(dir.File("out.htm")), full.substr(0, limit)) << ModeName(mode);
         std::remove(dir.File("out.htm").c_str());

@@ -23,17 +23,30 @@ trap wine_stop EXIT
 
 # run_case NAME SETUP_COMMAND ARGS...: SETUP_COMMAND prepares a fresh folder
 # (it runs inside it), then both converters run there with ARGS.
-run_case() {
-    local name=$1 setup=$2
-    shift 2
+run_case() { run_case_with run_plain "$@"; }
+# run_piped_case NAME SETUP_COMMAND ARGS...: the same, with in.csv piped into
+# standard input and standard output piped into piped.htm, which is compared
+# byte for byte (stdout.txt is compared with its CRs dropped).
+run_piped_case() { run_case_with run_piped "$@"; }
+
+run_plain() { "$@" >stdout.txt 2>stderr.txt; echo $? >status.txt; }
+run_piped() {
+    cat in.csv | "$@" 2>stderr.txt | cat >piped.htm
+    echo "${PIPESTATUS[1]}" >status.txt
+    : >stdout.txt
+}
+
+run_case_with() {
+    local runner=$1 name=$2 setup=$3
+    shift 3
     local side
     for side in native windows; do
         rm -rf "${work:?}/$side"
         mkdir -p "$work/$side"
         (cd "$work/$side" && eval "$setup")
     done
-    (cd "$work/native" && "$native" "$@" >stdout.txt 2>stderr.txt; echo $? >status.txt)
-    (cd "$work/windows" && wine_run "$windows" "$@" >stdout.txt 2>stderr.txt; echo $? >status.txt)
+    (cd "$work/native" && "$runner" "$native" "$@")
+    (cd "$work/windows" && "$runner" wine_run "$windows" "$@")
     local difference verdict=same
     while IFS= read -r difference; do
         echo "  $name: $difference" >&2
@@ -65,3 +78,16 @@ run_case "best-fit-trap" "printf 'macron\r\n' >ā.csv; printf 'plain\r\n' >a.csv
 long=$(printf 'folder-%02d-abcdefghijklmnopqrstuvwxyz/' $(seq 1 9))
 run_case "paths-longer-than-260" "mkdir -p '$long' && cp '$data/mixed-lf.csv' '${long}in.csv'" \
     "${long}in.csv" "${long}out.htm"
+
+# The options, on an input that exercises them: quotes spanning lines, a
+# doubled quote, markup, a byte-order mark, tabs and semicolons.
+options_input="printf '\\357\\273\\277Name,\"Note; <b>\"\\r\\n\"Smith, J.\",\"said \"\"hi\"\"\\r\\nthen\" left\\r\\na\\tb;\\t\"c\\td\";e \\r\\n' >in.csv"
+run_case "rfc4180-escape-header-utf-8" "$options_input" \
+    --rfc4180 --escape --header --encoding=utf-8 in.csv out.htm
+run_case "classic-semicolon-header" "$options_input" --delimiter=';' --header in.csv out.htm
+run_case "rfc4180-tab-buffered" "$options_input" --rfc4180 '--delimiter=\t' --buffered in.csv out.htm
+run_case "unclosed-quote" "printf 'a\\r\\n\"b,c\\r\\nd\\r\\n' >in.csv" --rfc4180 in.csv out.htm
+run_case "wrong-option" "true" --delimiter=ab in.csv
+run_case "version" "true" --version
+run_piped_case "pipes-rfc4180-escape" "$options_input" --rfc4180 --escape - -
+run_piped_case "pipes-default-buffered" "$options_input" --buffered - -

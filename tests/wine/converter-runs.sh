@@ -9,9 +9,13 @@
 converter_run_differences() {
     local native_dir=$1 other_dir=$2 side stream file
     # Messages on a Windows console end in CR LF; the files must match exactly.
+    # A failure line ends with the system's reason for it, in each system's
+    # own words ("quillbar-convert: CAPTION: TEXT: FILE: REASON"): dropped.
     for side in "$native_dir" "$other_dir"; do
         for stream in stdout stderr; do
-            tr -d '\r' <"$side/$stream.txt" >"$side/$stream.lf" && rm "$side/$stream.txt"
+            tr -d '\r' <"$side/$stream.txt" |
+                sed -E 's/^(quillbar-convert(: [^:]+){3}): [^:]+$/\1/' >"$side/$stream.lf" &&
+                rm "$side/$stream.txt"
         done
     done
     for file in $(cd "$native_dir" && find . -type f | sort); do

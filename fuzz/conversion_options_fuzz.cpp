@@ -1,0 +1,137 @@
+// libFuzzer target: a whole run under random options over random bytes.
+// The first three bytes choose the options, the read block size and how
+// much each read returns; the rest is the input. Besides surviving, the run
+// must keep the properties below; a broken one aborts.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion_host.h"
+#include "conversion_run.h"
+#include "messages.h"
+#include "platform_file.h"
+#include "reference_conversion.h"
+#include "text_mode.h"
+
+namespace {
+
+void Require(bool holds, const char* property) {
+    if (holds) return;
+    std::fprintf(stderr, "property broken: %s\n", property);
+    std::abort();
+}
+
+class QuietHost final : public ConversionHost {
+public:
+    void RefreshPaths() override {}
+    void ShowPaths() override {}
+    void ShowMessage(const std::string& text, const std::string& caption) override {
+        messages.push_back(caption + ": " + text);
+    }
+    std::vector<std::string> messages;
+};
+
+class MemoryInput final : public InputFile {
+public:
+    MemoryInput(std::string_view data, std::size_t chunk) : m_data(data), m_chunk(chunk) {}
+    ReadStatus Read(char* buffer, std::size_t capacity, std::size_t& got) override {
+        if (m_data.empty()) return ReadStatus::End;
+        got = std::min({capacity, m_chunk, m_data.size()});
+        std::copy_n(m_data.data(), got, buffer);
+        m_data.remove_prefix(got);
+        return ReadStatus::Data;
+    }
+    std::optional<std::uint64_t> SizeAtOpen() const override { return std::nullopt; }
+    std::optional<FileIdentity> Identity() const override { return std::nullopt; }
+
+private:
+    std::string_view m_data;
+    std::size_t m_chunk;
+};
+
+class Collector final : public TableOutput {
+public:
+    explicit Collector(std::string& sink) : m_sink(sink) {}
+    bool Write(std::string_view piece) override {
+        m_sink.append(piece.data(), piece.size());
+        return true;
+    }
+    bool Finish() override { return true; }
+
+private:
+    std::string& m_sink;
+};
+
+// True when every < and > in `table` belongs to one of the table's tags.
+bool OnlyTagsHoldAngleBrackets(std::string_view table) {
+    static const std::string_view kTags[] = {"<table>", "</table>", "<tr>", "</tr>",
+                                             "<td>",    "</td>",    "<th>", "</th>"};
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table[i] == '>') return false;
+        if (table[i] != '<') continue;
+        const auto tag = std::find_if(std::begin(kTags), std::end(kTags), [&](std::string_view t) {
+            return table.substr(i, t.size()) == t;
+        });
+        if (tag == std::end(kTags)) return false;
+        i += tag->size() - 1;
+    }
+    return true;
+}
+
+std::string DialogTable(std::string_view input) {
+    std::string table = "<table>";
+    for (const std::string& line : ReferenceLines(input)) table += ToCrLf(ReferenceRow(line));
+    return table + "</table>";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 3) return 0;
+    static const char kDelimiters[] = {',', ';', '\t', ' ', '|', '<', '&', '\'', '\r', 'a'};
+    ConversionOptions options;
+    options.dialect = data[0] & 1 ? CsvDialect::Rfc4180 : CsvDialect::Classic;
+    options.escapeHtml = data[0] & 2;
+    options.headerRow = data[0] & 4;
+    options.encoding = data[0] & 8 ? InputEncoding::Utf8 : InputEncoding::Ansi;
+    options.delimiter = kDelimiters[(data[0] >> 4) % sizeof kDelimiters];
+    const std::size_t blockSize = 1 + data[1] % 32;
+    const std::size_t chunk = 1 + data[2] % 64;
+    const std::string_view input(reinterpret_cast<const char*>(data) + 3, size - 3);
+
+    QuietHost host;
+    host.m_inputPath = "in.csv";
+    host.m_outputPath = "out.htm";
+    std::string table;
+    const bool done = RunConversion(
+        host, options,
+        [&](const std::string&) { return std::make_unique<MemoryInput>(input, chunk); },
+        [&](ConversionHost&) { return std::make_unique<Collector>(table); }, blockSize,
+        [](const std::string&) { return std::nullopt; });
+
+    const std::string done_message = std::string(messages::kDone) + ": " + messages::kDone;
+    const std::string unclosed =
+        std::string(messages::kQuoteNotClosed) + ": " + messages::kReadFromFile;
+    Require(host.messages.size() == 1, "the run shows one message");
+    Require(done ? host.messages[0] == done_message
+                 : options.dialect == CsvDialect::Rfc4180 && host.messages[0] == unclosed,
+            "the run says Done, or (RFC 4180 only) that a quoted field was left open");
+    Require(table.compare(0, 7, "<table>") == 0 && table.size() >= 15 &&
+                table.compare(table.size() - 8, 8, "</table>") == 0,
+            "the output is one whole table");
+    if (options.escapeHtml) {
+        Require(OnlyTagsHoldAngleBrackets(table), "with escaping, cell text holds no raw < or >");
+    }
+    const bool dialogOptions = options.dialect == CsvDialect::Classic && options.delimiter == ',' &&
+                               !options.escapeHtml && !options.headerRow;
+    if (dialogOptions && input.substr(0, 3) != "\xEF\xBB\xBF") {
+        Require(table == DialogTable(input), "options that change nothing give the dialog's table");
+    }
+    return 0;
+}

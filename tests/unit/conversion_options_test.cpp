@@ -1,0 +1,230 @@
+// Runs under the converter's options: each option alone and the ones that
+// interact, through a whole run over an in-memory input.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "conversion_run.h"
+#include "messages.h"
+#include "test_support.h"
+#include "text_mode.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+class CollectedOutput final : public TableOutput {
+public:
+    explicit CollectedOutput(std::string& sink) : m_sink(sink) {}
+    bool Write(std::string_view piece) override {
+        m_sink.append(piece.data(), piece.size());
+        return true;
+    }
+    bool Finish() override { return true; }
+
+private:
+    std::string& m_sink;
+};
+
+class DetailHost final : public RecordingHost {
+public:
+    DetailHost() : RecordingHost("in.csv", "out.htm") {}
+    void ShowFailure(const std::string& text, const std::string& caption,
+                     const std::string& detail) override {
+        failures.push_back(caption + ": " + text + ": " + detail);
+    }
+    std::vector<std::string> failures;
+};
+
+struct Outcome {
+    bool done;
+    std::string table;
+    std::vector<std::string> failures;
+};
+
+Outcome Convert(const ConversionOptions& options, const std::string& input,
+                std::size_t blockSize = TextLineReader::kDefaultBlockSize,
+                std::size_t chunk = 1 << 20) {
+    DetailHost host;
+    Outcome run{false, "", {}};
+    run.done = RunConversion(
+        host, options,
+        [&](const std::string&) { return std::make_unique<MemoryInputFile>(input, chunk); },
+        [&](ConversionHost&) { return std::make_unique<CollectedOutput>(run.table); }, blockSize,
+        [](const std::string&) { return std::nullopt; });
+    run.failures = host.failures;
+    return run;
+}
+
+// The table of rows given as cells, each LF in them written as CR LF; a row whose first cell starts
+// with "!" is a header row (the "!" dropped).
+std::string Table(const std::vector<std::vector<std::string>>& rows) {
+    std::string table = "<table>";
+    for (std::vector<std::string> cells : rows) {
+        const bool header = !cells.empty() && cells[0].rfind("!", 0) == 0;
+        if (header) cells[0].erase(0, 1);
+        std::string row = Row(cells);
+        if (header) {
+            for (std::size_t at; (at = row.find("td>")) != std::string::npos;)
+                row.replace(at, 3, "th>");
+        }
+        table += ToCrLf(row);
+    }
+    return table + "</table>";
+}
+
+ConversionOptions Options(CsvDialect dialect, char delimiter = ',', bool escape = false,
+                          bool header = false, InputEncoding encoding = InputEncoding::Ansi) {
+    ConversionOptions options;
+    options.dialect = dialect;
+    options.delimiter = delimiter;
+    options.escapeHtml = escape;
+    options.headerRow = header;
+    options.encoding = encoding;
+    return options;
+}
+
+constexpr CsvDialect kClassic = CsvDialect::Classic;
+constexpr CsvDialect kRfc = CsvDialect::Rfc4180;
+constexpr InputEncoding kUtf8 = InputEncoding::Utf8;
+const std::string kBom = "\xEF\xBB\xBF";
+
+TEST(ConversionOptions, EachOptionAndTheirCombinations) {
+    const struct {
+        const char* name;
+        ConversionOptions options;
+        std::string input;
+        std::vector<std::vector<std::string>> rows;
+    } cases[] = {
+        // RFC 4180 alone.
+        {"doubled quote is one", Options(kRfc), "\"a\"\"b\",c\n", {{"a\"b", "c"}}},
+        {"delimiter and line breaks inside quotes",
+         Options(kRfc),
+         "\"x,\ny\",z\r\nw\n",
+         {{"x,\ny", "z"}, {"w"}}},
+        {"CR LF inside quotes stays one line end", Options(kRfc), "\"x\r\ny\"\r\n", {{"x\ny"}}},
+        {"text after the closing quote joins the field",
+         Options(kRfc),
+         "\"ab\"cd,\"e\" ,f\n",
+         {{"abcd", "e ", "f"}}},
+        {"a quote inside an unquoted field is data",
+         Options(kRfc),
+         "a\"b,c\"\n",
+         {{"a\"b", "c\""}}},
+        {"spaces are data", Options(kRfc), " a , b \t\n", {{" a ", " b \t"}}},
+        {"empty line and empty fields",
+         Options(kRfc),
+         "\n,\n\"\",\"\"\n",
+         {{""}, {"", ""}, {"", ""}}},
+        {"last line without line end", Options(kRfc), "a\nb,\"c\"", {{"a"}, {"b", "c"}}},
+        {"lone CR is data", Options(kRfc), "a\rb,c\n", {{"a\rb", "c"}}},
+        {"markup unescaped without --escape", Options(kRfc), "\"<b>&</b>\"\n", {{"<b>&</b>"}}},
+        // The delimiter in both dialects, with quotes.
+        {"classic: semicolons, quoted cell closes at quote-semicolon",
+         Options(kClassic, ';'),
+         "a;\"b;c\";d,e\n",
+         {{"a", "b;c", "d,e"}}},
+        {"classic: a quote before a comma does not close",
+         Options(kClassic, ';'),
+         "\"a\",b;c\n",
+         {{"a\",b;c"}}},
+        {"classic: trailing tab delimiters keep their empty cells",
+         Options(kClassic, '\t'),
+         "a\t\"b\tc\"\t \t\r\n",
+         {{"a", "b\tc", " ", ""}}},
+        {"rfc: tabs, a quoted tab and a comma",
+         Options(kRfc, '\t'),
+         "\"a\tb\"\tc,d\t\n",
+         {{"a\tb", "c,d", ""}}},
+        {"rfc: delimiter inside quotes across a line",
+         Options(kRfc, ';'),
+         "\"a;\nb\";c\n",
+         {{"a;\nb", "c"}}},
+        // Escaping, alone and with the header.
+        {"classic escape",
+         Options(kClassic, ',', true),
+         "<b>x</b>,&'\",\"q\"\"\",z\n",
+         {{"&lt;b&gt;x&lt;/b&gt;", "&amp;&#39;&quot;", "q&quot;&quot;", "z"}}},
+        {"rfc escape with a delimiter that needs it",
+         Options(kRfc, '&', true),
+         "a&\"b&<\"&'\n",
+         {{"a", "b&amp;&lt;", "&#39;"}}},
+        {"escape with header",
+         Options(kRfc, ',', true, true),
+         "\"<Name>\",A&B\n<i>,2\n",
+         {{"!&lt;Name&gt;", "A&amp;B"}, {"&lt;i&gt;", "2"}}},
+        {"header on a record spanning lines",
+         Options(kRfc, ',', false, true),
+         "\"a\nb\",c\nd\n",
+         {{"!a\nb", "c"}, {"d"}}},
+        {"header, classic", Options(kClassic, ',', false, true), "a,b\nc\n", {{"!a", "b"}, {"c"}}},
+        // Encodings and the byte-order mark, with the header.
+        {"utf-8 drops the BOM before the header",
+         Options(kClassic, ',', false, true, kUtf8),
+         kBom + "Name,Age\n1,2\n",
+         {{"!Name", "Age"}, {"1", "2"}}},
+        {"utf-8 BOM then a quoted field",
+         Options(kRfc, ',', false, true, kUtf8),
+         kBom + "\"N,a\",b\n",
+         {{"!N,a", "b"}}},
+        {"ansi keeps the BOM",
+         Options(kClassic, ',', false, true),
+         kBom + "a\n",
+         {{"!" + kBom + "a"}}},
+        {"utf-8 drops only the first BOM",
+         Options(kRfc, ',', false, false, kUtf8),
+         kBom + "a\n" + kBom + "b\n",
+         {{"a"}, {kBom + "b"}}},
+        {"utf-8 BOM alone is an empty file", Options(kRfc, ',', false, false, kUtf8), kBom, {}},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = Convert(c.options, c.input);
+        EXPECT_TRUE(run.done) << c.name;
+        EXPECT_EQ(run.table, Table(c.rows)) << c.name;
+        // Any split of the input into read blocks gives the same table.
+        for (const std::size_t block : {1, 2, 3, 5}) {
+            EXPECT_EQ(Convert(c.options, c.input, block, 2).table, run.table)
+                << c.name << " " << block;
+        }
+    }
+}
+
+TEST(ConversionOptions, RecordSpanningAReadBlockBoundary) {
+    // A quoted field opens before the end of the first 64 KiB block; its
+    // CR LF falls across the boundary, and the field ends in the next block.
+    const std::string head(64 * 1024 - 4, 'a');
+    const std::string input = head + ",\"x\r\ny\",z\r\nlast\r\n";
+    const Outcome run = Convert(Options(kRfc), input);
+    EXPECT_TRUE(run.done);
+    EXPECT_EQ(run.table, Table({{head, "x\ny", "z"}, {"last"}}));
+}
+
+TEST(ConversionOptions, UnclosedQuoteIsConvertedToTheEndAndReportedWithItsLine) {
+    for (const bool header : {false, true}) {
+        const Outcome run = Convert(Options(kRfc, ',', false, header), "a\r\nb,\"c,d\r\ne\r\n");
+        EXPECT_FALSE(run.done);
+        EXPECT_EQ(run.table, Table({{header ? "!a" : "a"}, {"b", "c,d\ne\n"}}));
+        EXPECT_EQ(run.failures,
+                  std::vector<std::string>{
+                      "Quoted Field Not Closed: Read from File: in.csv: line 2: the quoted "
+                      "field that opens here is still open at the end of the input"});
+    }
+    // The classic dialect has no such failure: the line's last byte is dropped as ever.
+    EXPECT_TRUE(Convert(Options(kClassic, ';'), "\"a;b\n").done);
+}
+
+TEST(ConversionOptions, DefaultEquivalentOptionsGiveTheDialogsBytes) {
+    // Options that change nothing for this input take the general path and
+    // must still give exactly the dialog's table.
+    std::string input;
+    for (int i = 0; i < 3000; ++i) {
+        input += static_cast<char>("a,\"\" \r\n\t\x81\x1A\0xyz"[(i * 7919 + i / 13) % 15]);
+    }
+    const Outcome dialog = Convert(ConversionOptions(), input);
+    EXPECT_EQ(Convert(Options(kClassic, ',', false, false, kUtf8), input).table, dialog.table);
+    EXPECT_EQ(Convert(Options(kClassic, ',', true), "a,b c\n").table, Convert({}, "a,b c\n").table);
+}
+
+}  // namespace
