@@ -26,8 +26,3 @@ void ConsoleHost::Print(const std::string& line) {
     if (m_beforeMessage) m_beforeMessage();
     m_errors << "quillbar-convert: " << line << std::endl;
 }
-
-void ConsoleHost::ShowFailure(const std::string& text, const std::string& caption,
-                              const std::string& detail) {
-    m_errors << "quillbar-convert: " << caption << ": " << text << ": " << detail << std::endl;
-}

@@ -26,15 +26,6 @@ public:
         ShowMessage(text, caption);
     }
 
-    // Same as ShowMessage, with what the dialog leaves out: the file's name
-    // and the system's reason, or the line the failure happened on. Hosts
-    // that show no detail keep this default.
-    virtual void ShowFailure(const std::string& text, const std::string& caption,
-                             const std::string& detail) {
-        static_cast<void>(detail);
-        ShowMessage(text, caption);
-    }
-
 protected:
     ConversionHost() = default;
     ConversionHost(const ConversionHost&) = default;
