@@ -84,7 +84,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"ctrl_z_after_lf", "a\r\n\x1A" "b\r\n", {"L:a\n", "E"}},
         ReadCase{"ctrl_z_first", "\x1A" "a\n", {"E"}},
         ReadCase{"cr_then_ctrl_z", "a\r\x1A\n", {"R:a\r", "E"}},
-        ReadCase{"nul_is_data", "a\0b\r\n"s, {"L:a\0b\n"s, "E"}}));
+        ReadCase{"nul_is_data", "a\0b\r\n"s, {"L:a\0b\n"s, "E"}},
+        // The buffer grows for the long line and shrinks back after it.
+        ReadCase{"long_line_then_short_ones",
+                 "0123456789abcdefghij\r\nk\r\n\r\nlmnopqrstuvwxyz\r",
+                 {"L:0123456789abcdefghij\n", "L:k\n", "L:\n", "R:lmnopqrstuvwxyz\r", "E"}}));
 
 TEST(TextLineReader, ReadErrorDropsThePartialLine) {
     MemoryInputFile file("a\nbc\nd\n", 64, 3);
