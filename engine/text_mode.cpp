@@ -9,11 +9,6 @@ namespace {
 
 constexpr char kCtrlZ = 0x1A;
 
-const char* Find(const char* from, const char* end, char byte) {
-    if (from == end) return nullptr;
-    return static_cast<const char*>(std::memchr(from, byte, static_cast<std::size_t>(end - from)));
-}
-
 }  // namespace
 
 std::string ToCrLf(const std::string& text) {
@@ -79,7 +74,7 @@ bool TextLineReader::Refill() {
         if (got == 0) break;
         if (m_remaining) *m_remaining -= got;
         // Ctrl-Z ends the input: the data ends there and nothing more is read.
-        if (const char* ctrlZ = Find(to, to + got, kCtrlZ)) {
+        if (const char* ctrlZ = byte_scan::Find(to, to + got, kCtrlZ)) {
             got = static_cast<std::size_t>(ctrlZ - to);
             m_finished = true;
         }
@@ -109,8 +104,9 @@ TextLineReader::Result TextLineReader::ReadLineAfterRefills(std::string_view& li
             m_lineStart = m_filled;
             return line.empty() ? Result::End : Result::LastLine;
         }
-        if (void* lineFeed = std::memchr(m_buffer.get() + m_scanned, '\n', m_filled - m_scanned)) {
-            return DeliverLine(static_cast<char*>(lineFeed), line);
+        char* const from = m_buffer.get() + m_scanned;
+        if (const char* lineFeed = byte_scan::Find(from, m_buffer.get() + m_filled, '\n')) {
+            return DeliverLine(from + (lineFeed - from), line);
         }
     }
 }

@@ -4,13 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "byte_scan.h"
 #include "platform_file.h"
 
 // Each LF becomes CR LF; every other byte, a CR included, is kept.
@@ -41,8 +41,9 @@ public:
         // Inline, as it runs once per line: the next line lies whole in the
         // buffer. Anything else takes the call.
         if (m_scanned != m_filled) {
-            if (void* lineFeed = std::memchr(m_buffer.get() + m_scanned, '\n', m_filled - m_scanned)) {
-                return DeliverLine(static_cast<char*>(lineFeed), line);
+            char* const from = m_buffer.get() + m_scanned;
+            if (const char* lineFeed = byte_scan::Find(from, from + (m_filled - m_scanned), '\n')) {
+                return DeliverLine(from + (lineFeed - from), line);
             }
         }
         return ReadLineAfterRefills(line);
