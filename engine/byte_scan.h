@@ -8,8 +8,7 @@
 namespace byte_scan {
 
 // The first `byte` in [from, end), or null; a word at a time, without
-// reading outside the range. For C libraries whose memchr goes a byte at a
-// time.
+// reading outside the range.
 inline const char* FindInWords(const char* from, const char* end, char byte) {
     using Word = std::size_t;
     constexpr Word kOnes = static_cast<Word>(-1) / 0xFF;  // 0x0101...01
@@ -34,8 +33,8 @@ inline const char* FindInWords(const char* from, const char* end, char byte) {
 inline const char* Find(const char* from, const char* end, char byte) {
     if (from == end) return nullptr;
 #ifdef _WIN32
-    // The Windows C runtime's memchr (msvcrt, and Wine's) looks at one byte
-    // at a time.
+    // The msvcrt.dll these builds link may compare one byte per step, as
+    // Wine's does.
     return FindInWords(from, end, byte);
 #else
     // Other C libraries (glibc, musl, the BSDs') scan with vector or word
