@@ -1,5 +1,6 @@
 #include "buffered_output.h"
 
+#include <cstring>
 #include <utility>
 
 #include "conversion_host.h"
@@ -13,7 +14,7 @@ BufferedOutput::BufferedOutput(ConversionHost& host, std::size_t blockSize,
 
 bool BufferedOutput::Fail() {
     m_failed = true;
-    m_pending.clear();
+    m_used = 0;
     m_host.ShowFailure(messages::kSaveToFile, messages::kErrorWritingFile,
                        FileFailureDetail(m_host.m_outputPath));
     return false;
@@ -23,21 +24,28 @@ bool BufferedOutput::WriteThrough(std::string_view bytes) {
     return bytes.empty() || m_file->Write(bytes.data(), bytes.size()) || Fail();
 }
 
+bool BufferedOutput::Flush() {
+    const std::size_t used = m_used;
+    m_used = 0;
+    return WriteThrough(std::string_view(m_block.get(), used));
+}
+
 bool BufferedOutput::Write(std::string_view piece) {
     if (m_failed || m_closed) return false;
     if (!m_file) {
         DefaultTheOutputPath(m_host);
         m_file = m_openFile(m_host.m_outputPath);
         if (!m_file) return Fail();
-        m_pending.reserve(m_blockSize);
+        // Left uninitialised: only what is written into it is ever touched.
+        m_block.reset(new char[m_blockSize]);
     }
-    if (m_pending.size() + piece.size() > m_blockSize) {
-        if (!WriteThrough(m_pending)) return false;
-        m_pending.clear();
+    if (piece.size() > m_blockSize - m_used) {
+        if (!Flush()) return false;
         // A piece as large as a block goes straight to the file, uncopied.
         if (piece.size() >= m_blockSize) return WriteThrough(piece);
     }
-    m_pending.append(piece.data(), piece.size());
+    if (!piece.empty()) std::memcpy(m_block.get() + m_used, piece.data(), piece.size());
+    m_used += piece.size();
     return true;
 }
 
@@ -49,8 +57,7 @@ bool BufferedOutput::Finish() {
         // missing, as an appender would.
         if (!Write(std::string_view())) return false;
     }
-    if (!WriteThrough(m_pending)) return false;
-    m_pending.clear();
+    if (!Flush()) return false;
     m_closed = true;
     return m_file->Close() || Fail();
 }

@@ -34,13 +34,15 @@ public:
 
 private:
     bool WriteThrough(std::string_view bytes);
+    bool Flush();  // writes the block's bytes and empties it
     bool Fail();
 
     ConversionHost& m_host;
     const std::size_t m_blockSize;
     const OutputFileOpener m_openFile;
     std::unique_ptr<OutputFile> m_file;
-    std::string m_pending;
+    std::unique_ptr<char[]> m_block;
+    std::size_t m_used = 0;  // bytes waiting in m_block
     bool m_failed = false;
     bool m_closed = false;
 };

@@ -1,16 +1,13 @@
 #include "text_mode.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
 constexpr char kCtrlZ = 0x1A;
-
-const char* Find(const char* from, const char* end, char byte) {
-    if (from == end) return nullptr;
-    return static_cast<const char*>(std::memchr(from, byte, static_cast<std::size_t>(end - from)));
-}
 
 }  // namespace
 
@@ -26,11 +23,41 @@ std::string ToCrLf(const std::string& text) {
 
 TextLineReader::TextLineReader(InputFile& file, std::optional<std::uint64_t> limit,
                                std::size_t blockSize)
-    : m_file(file), m_remaining(limit), m_block(std::max<std::size_t>(blockSize, 1)) {}
+    : m_file(file), m_remaining(limit), m_blockSize(std::max<std::size_t>(blockSize, 1)) {}
 
-bool TextLineReader::FillBlock() {
+void TextLineReader::FreeBuffer::operator()(char* buffer) const { std::free(buffer); }
+
+// Makes room behind the unfinished line for at least one more byte: the line
+// moves to the front of the buffer, which grows only when the line fills it.
+// A buffer that grew for a long line is given back once that line is done.
+void TextLineReader::MakeRoom() {
+    const std::size_t pending = m_filled - m_lineStart;
+    if (pending > 0 && m_lineStart > 0) {
+        std::memmove(m_buffer.get(), m_buffer.get() + m_lineStart, pending);
+    }
+    m_scanned -= m_lineStart;
+    m_filled = pending;
+    m_lineStart = 0;
+    std::size_t capacity = m_capacity;
+    if (pending == capacity) {
+        capacity = capacity > 0 ? capacity * 2 : m_blockSize;
+        if (capacity <= pending) throw std::bad_alloc();
+    } else if (pending < m_blockSize && capacity > m_blockSize) {
+        capacity = m_blockSize;
+    }
+    if (capacity == m_capacity) return;
+    // realloc, not a new buffer and a copy: a huge line's buffer can then
+    // grow in place, without its bytes being copied over and over.
+    char* const buffer = static_cast<char*>(std::realloc(m_buffer.get(), capacity));
+    if (!buffer) throw std::bad_alloc();
+    m_buffer.release();
+    m_buffer.reset(buffer);
+    m_capacity = capacity;
+}
+
+bool TextLineReader::Refill() {
     if (m_finished || m_failed) return false;
-    std::size_t request = m_block.size();
+    std::size_t request = m_blockSize;
     if (m_remaining) {
         if (*m_remaining == 0) {
             m_finished = true;
@@ -38,19 +65,20 @@ bool TextLineReader::FillBlock() {
         }
         request = static_cast<std::size_t>(std::min<std::uint64_t>(request, *m_remaining));
     }
+    MakeRoom();
+    request = std::min(request, m_capacity - m_filled);
+    char* const to = m_buffer.get() + m_filled;
     std::size_t got = 0;
-    switch (m_file.Read(m_block.data(), request, got)) {
+    switch (m_file.Read(to, request, got)) {
     case ReadStatus::Data:
         if (got == 0) break;
-        m_position = 0;
-        m_filled = got;
         if (m_remaining) *m_remaining -= got;
-        // Ctrl-Z ends the input: the block ends there and nothing more is read.
-        if (const char* ctrlZ = Find(m_block.data(), m_block.data() + got, kCtrlZ)) {
-            m_filled = static_cast<std::size_t>(ctrlZ - m_block.data());
+        // Ctrl-Z ends the input: the data ends there and nothing more is read.
+        if (const char* ctrlZ = byte_scan::Find(to, to + got, kCtrlZ)) {
+            got = static_cast<std::size_t>(ctrlZ - to);
             m_finished = true;
-            return m_filled > 0;
         }
+        m_filled += got;
         return true;
     case ReadStatus::End:
         break;
@@ -62,66 +90,23 @@ bool TextLineReader::FillBlock() {
     return false;
 }
 
-TextLineReader::Result TextLineReader::LineInBlock(const char* start, const char* lineFeed,
-                                                    std::string_view& line) {
-    char* block = m_block.data();
-    m_position = static_cast<std::size_t>(lineFeed - block) + 1;
-    std::size_t length = static_cast<std::size_t>(lineFeed - start) + 1;
-    if (length > 1 && lineFeed[-1] == '\r') {
-        // CR LF becomes LF in place: the block's bytes before m_position
-        // are not looked at again.
-        block[lineFeed - block - 1] = '\n';
-        --length;
-    }
-    line = std::string_view(start, length);
-    return Result::Line;
-}
-
-TextLineReader::Result TextLineReader::LineInCarry(const char* start, const char* lineFeed,
-                                                    std::string_view& line) {
-    m_position = static_cast<std::size_t>(lineFeed - m_block.data()) + 1;
-    std::size_t length = static_cast<std::size_t>(lineFeed - start);
-    if (length > 0 && lineFeed[-1] == '\r') --length;
-    m_carry.append(start, length);
-    m_carry += '\n';
-    line = m_carry;
-    return Result::Line;
-}
-
-TextLineReader::Result TextLineReader::ReadLine(std::string_view& line) {
-    m_carry.clear();
+TextLineReader::Result TextLineReader::ReadLineAfterRefills(std::string_view& line) {
     for (;;) {
-        if (m_position == m_filled && !FillBlock()) {
+        m_scanned = m_filled;
+        if (!Refill()) {
             if (m_failed) {
                 line = std::string_view();
                 return Result::Error;
             }
-            if (m_pendingCr) {
-                // A CR at the very end of the input is not part of a CR LF.
-                m_carry += '\r';
-                m_pendingCr = false;
-            }
-            line = m_carry;
-            return m_carry.empty() ? Result::End : Result::LastLine;
+            // A CR at the very end of the input is not part of a CR LF: it
+            // stays in the last line.
+            line = std::string_view(m_buffer.get() + m_lineStart, m_filled - m_lineStart);
+            m_lineStart = m_filled;
+            return line.empty() ? Result::End : Result::LastLine;
         }
-        const char* const start = m_block.data() + m_position;
-        const char* const end = m_block.data() + m_filled;
-        if (m_pendingCr) {
-            m_pendingCr = false;
-            if (*start != '\n') m_carry += '\r';
+        char* const from = m_buffer.get() + m_scanned;
+        if (const char* lineFeed = byte_scan::Find(from, m_buffer.get() + m_filled, '\n')) {
+            return DeliverLine(from + (lineFeed - from), line);
         }
-        if (const char* lineFeed = Find(start, end, '\n')) {
-            return m_carry.empty() ? LineInBlock(start, lineFeed, line)
-                                   : LineInCarry(start, lineFeed, line);
-        }
-        // The line goes on in the next block; a CR at the end of this one
-        // may be the first half of a CR LF.
-        std::size_t length = static_cast<std::size_t>(end - start);
-        if (end[-1] == '\r') {
-            m_pendingCr = true;
-            --length;
-        }
-        m_carry.append(start, length);
-        m_position = m_filled;
     }
 }

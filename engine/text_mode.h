@@ -4,19 +4,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "byte_scan.h"
 #include "platform_file.h"
 
 // Each LF becomes CR LF; every other byte, a CR included, is kept.
 std::string ToCrLf(const std::string& text);
 
 // Reads an input file line by line in large blocks, delivering CR LF as LF
-// (also across block boundaries) and stopping at the first Ctrl-Z. A line
-// that lies within one block is not copied.
+// (also across block boundaries) and stopping at the first Ctrl-Z. Lines are
+// delivered from the reader's own buffer, never copied; a line longer than
+// the buffer makes it grow.
 class TextLineReader {
 public:
     enum class Result {
@@ -28,25 +31,55 @@ public:
 
     static constexpr std::size_t kDefaultBlockSize = 64 * 1024;
 
-    // Reads at most `limit` bytes from the file when it is set.
+    // Reads at most `limit` bytes from the file when it is set, and at most
+    // `blockSize` bytes at a time.
     TextLineReader(InputFile& file, std::optional<std::uint64_t> limit,
                    std::size_t blockSize = kDefaultBlockSize);
 
     // `line` stays valid until the next call.
-    Result ReadLine(std::string_view& line);
+    Result ReadLine(std::string_view& line) {
+        // Inline, as it runs once per line: the next line lies whole in the
+        // buffer. Anything else takes the call.
+        if (m_scanned != m_filled) {
+            char* const from = m_buffer.get() + m_scanned;
+            if (const char* lineFeed = byte_scan::Find(from, from + (m_filled - m_scanned), '\n')) {
+                return DeliverLine(from + (lineFeed - from), line);
+            }
+        }
+        return ReadLineAfterRefills(line);
+    }
 
 private:
-    bool FillBlock();  // false at end of input or on error
-    Result LineInBlock(const char* start, const char* lineFeed, std::string_view& line);
-    Result LineInCarry(const char* start, const char* lineFeed, std::string_view& line);
+    struct FreeBuffer {
+        void operator()(char* buffer) const;
+    };
+
+    Result DeliverLine(char* lineFeed, std::string_view& line) {
+        char* const start = m_buffer.get() + m_lineStart;
+        std::size_t length = static_cast<std::size_t>(lineFeed - start) + 1;
+        if (length > 1 && lineFeed[-1] == '\r') {
+            // CR LF becomes LF in place: the bytes of a delivered line are
+            // not looked at again.
+            lineFeed[-1] = '\n';
+            --length;
+        }
+        m_lineStart = m_scanned = static_cast<std::size_t>(lineFeed - m_buffer.get()) + 1;
+        line = std::string_view(start, length);
+        return Result::Line;
+    }
+    // ReadLine once everything in the buffer has been scanned.
+    Result ReadLineAfterRefills(std::string_view& line);
+    bool Refill();  // false at end of input or on error
+    void MakeRoom();
 
     InputFile& m_file;
     std::optional<std::uint64_t> m_remaining;
-    std::vector<char> m_block;
-    std::size_t m_position = 0;
+    const std::size_t m_blockSize;
+    std::unique_ptr<char, FreeBuffer> m_buffer;
+    std::size_t m_capacity = 0;
+    std::size_t m_lineStart = 0;  // where the next line starts
+    std::size_t m_scanned = 0;    // [m_lineStart, m_scanned) holds no LF
     std::size_t m_filled = 0;
     bool m_finished = false;
     bool m_failed = false;
-    bool m_pendingCr = false;  // a CR ended the last block; its fate waits for the next byte
-    std::string m_carry;       // a line that spans blocks, as delivered
 };

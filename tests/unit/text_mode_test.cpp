@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "byte_scan.h"
 #include "test_support.h"
 #include "text_mode.h"
 
@@ -84,7 +86,38 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"ctrl_z_after_lf", "a\r\n\x1A" "b\r\n", {"L:a\n", "E"}},
         ReadCase{"ctrl_z_first", "\x1A" "a\n", {"E"}},
         ReadCase{"cr_then_ctrl_z", "a\r\x1A\n", {"R:a\r", "E"}},
-        ReadCase{"nul_is_data", "a\0b\r\n"s, {"L:a\0b\n"s, "E"}}));
+        ReadCase{"nul_is_data", "a\0b\r\n"s, {"L:a\0b\n"s, "E"}},
+        // The buffer grows for the long line and shrinks back after it.
+        ReadCase{"long_line_then_short_ones",
+                 "0123456789abcdefghij\r\nk\r\n\r\nlmnopqrstuvwxyz\r",
+                 {"L:0123456789abcdefghij\n", "L:k\n", "L:\n", "R:lmnopqrstuvwxyz\r", "E"}}));
+
+// The word-at-a-time scan that the Windows builds use instead of memchr:
+// the wanted byte at every place of every word and range, among its
+// neighbouring values and bytes with the high bit set.
+TEST(ByteScan, FindInWordsFindsWhatMemchrFinds) {
+    for (const unsigned char wanted : {0x0Au, 0x1Au, 0x00u, 0x80u, 0xFFu}) {
+        std::string bytes(40, '\0');
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const unsigned char others[] = {static_cast<unsigned char>(wanted - 1),
+                                            static_cast<unsigned char>(wanted + 1), 0x7F, 0xFE};
+            bytes[i] = static_cast<char>(others[i % 4] == wanted ? 0x41 : others[i % 4]);
+        }
+        for (std::size_t at = 0; at <= bytes.size(); ++at) {
+            std::string text = bytes;
+            if (at < text.size()) text[at] = static_cast<char>(wanted);
+            for (std::size_t from = 0; from < 9; ++from) {
+                for (std::size_t end = from; end <= text.size(); ++end) {
+                    const char* const data = text.data();
+                    const void* expected = std::memchr(data + from, wanted, end - from);
+                    EXPECT_EQ(byte_scan::FindInWords(data + from, data + end, static_cast<char>(wanted)),
+                              expected)
+                        << "byte " << int{wanted} << " at " << at << " in [" << from << ", " << end << ")";
+                }
+            }
+        }
+    }
+}
 
 TEST(TextLineReader, ReadErrorDropsThePartialLine) {
     MemoryInputFile file("a\nbc\nd\n", 64, 3);
