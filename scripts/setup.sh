@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
     binutils-mingw-w64-x86-64
     wine wine64 xvfb xdotool imagemagick
+    nsis lintian icoutils dpkg-dev man-db unzip
     clang libclang-rt-14-dev libbenchmark-dev
 )
 if [ "${1:-}" = "--bench" ]; then
