@@ -2,7 +2,9 @@
 # Runs every test: native unit tests, the Windows builds and their checks,
 # the converter under Wine against the native one, the GUI tests under Wine
 # and Xvfb, the unit tests again under sanitizers with a bounded fuzzing run,
-# and the i686 build under qemu-i386 with 32-bit Wine. Ends with
+# the release packages (made twice and compared), the i686 build under
+# qemu-i386 with 32-bit Wine, and the installer there with the GUI tests
+# against the installed program. Ends with
 # "N passed, M failed, K skipped"; exits non-zero on failure.
 set -uo pipefail
 
@@ -150,7 +152,9 @@ fi
 
 # Further stages plug in here with run_stage.
 run_stage "sanitizers and fuzzing" "$root/scripts/test-sanitizers.sh"
+run_stage "release packages" "$root/tests/packaging/check-packages.sh" "$build"
 run_stage "i686 build under qemu-i386 and 32-bit Wine" "$root/scripts/test-i686.sh" "$build"
+run_stage "installer under qemu-i386 and 32-bit Wine" "$root/tests/packaging/test-installer.sh" "$build"
 
 section "summary"
 for failure in "${failures[@]+"${failures[@]}"}"; do echo "failed: $failure"; done
