@@ -26,8 +26,8 @@ deb="$packages/quillbar-convert_${version}_amd64.deb"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-verdict() {  # verdict NAME PROBLEM: passes when PROBLEM is empty
-    if [ -z "$2" ]; then echo "PASS: $1"; else echo "FAIL: $1 ($2)"; fi
+verdict() {  # verdict NAME PROBLEMS: passes when PROBLEMS is empty
+    if [ -z "$2" ]; then echo "PASS: $1"; else echo "FAIL: $1 (${2//$'\n'/; })"; fi
 }
 
 for out in "$build" "$build/repro"; do

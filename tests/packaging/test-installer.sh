@@ -44,8 +44,8 @@ skip_all() {
     for check in "${checks[@]}"; do echo "SKIP: installer: $check ($1)"; done
     exit 0
 }
-verdict() {  # verdict NAME PROBLEM: passes when PROBLEM is empty
-    if [ -z "$2" ]; then echo "PASS: installer: $1"; else echo "FAIL: installer: $1 ($2)"; fi
+verdict() {  # verdict NAME PROBLEMS: passes when PROBLEMS is empty
+    if [ -z "$2" ]; then echo "PASS: installer: $1"; else echo "FAIL: installer: $1 (${2//$'\n'/; })"; fi
 }
 
 refusal=$("$root/scripts/setup-i686-emulation.sh" 2>&1 >/dev/null) ||
@@ -85,7 +85,7 @@ snapshot() {  # snapshot FILE
 }
 # The values of one key of the machine's registry, one "name"=value per line.
 registry_values() {  # registry_values KEY
-    awk -v key="[$1]" 'index($0, key " ") == 1 {inside = 1; next}
+    KEY="[$1]" awk 'index($0, ENVIRON["KEY"] " ") == 1 {inside = 1; next}
         /^\[/ {inside = 0} inside && /^"/' "$prefix/system.reg"
 }
 # The folder's files against the zip's, the uninstaller besides.
