@@ -18,7 +18,8 @@ packages="$out/packages"
 
 # Files and folders in the packages are not group- or world-writable.
 umask 022
-SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
+SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct) ||
+    { echo "package: needs a git checkout: the last commit's time dates the files" >&2; exit 1; }
 export SOURCE_DATE_EPOCH
 # Paths in the programs (assertions, debug information) name the source
 # and build folders as "." and "build", wherever they are.

@@ -23,18 +23,16 @@ install(FILES debian/copyright DESTINATION ${doc_dir})
 
 # The manual page and the changelog go in compressed, without a name or a
 # time inside, so that the package is the same on every build.
-configure_file(debian/quillbar-convert.1.in quillbar-convert.1 @ONLY)
-set(manual_page ${CMAKE_CURRENT_BINARY_DIR}/quillbar-convert.1.gz)
-set(changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
-foreach(pair "${CMAKE_CURRENT_BINARY_DIR}/quillbar-convert.1|${manual_page}"
-             "${CMAKE_CURRENT_SOURCE_DIR}/debian/changelog|${changelog}")
-    string(REPLACE "|" ";" pair "${pair}")
-    list(GET pair 0 plain)
-    list(GET pair 1 compressed)
+function(quillbar_gzip plain compressed)
     add_custom_command(OUTPUT ${compressed}
         COMMAND sh -c "gzip -9n -c \"$1\" >\"$2\"" gzip ${plain} ${compressed}
         DEPENDS ${plain} VERBATIM)
-endforeach()
+endfunction()
+configure_file(debian/quillbar-convert.1.in quillbar-convert.1 @ONLY)
+set(manual_page ${CMAKE_CURRENT_BINARY_DIR}/quillbar-convert.1.gz)
+set(changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+quillbar_gzip(${CMAKE_CURRENT_BINARY_DIR}/quillbar-convert.1 ${manual_page})
+quillbar_gzip(${CMAKE_CURRENT_SOURCE_DIR}/debian/changelog ${changelog})
 add_custom_target(quillbar_package_docs ALL DEPENDS ${manual_page} ${changelog})
 install(FILES ${manual_page} DESTINATION share/man/man1)
 install(FILES ${changelog} DESTINATION ${doc_dir})
