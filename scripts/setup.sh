@@ -11,6 +11,7 @@ packages=(
     wine wine64 xvfb xdotool imagemagick
     clang libclang-rt-14-dev libbenchmark-dev clang-tidy clang-format
     python3 node-csv-spectrum
+    nsis lintian icoutils dpkg-dev man-db unzip
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(time python3 python3-pandas libreoffice-calc-nogui)

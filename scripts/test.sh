@@ -3,9 +3,10 @@
 # the converter under Wine against the native one, the GUI tests under Wine
 # and Xvfb, the set-up scripts' package source lookup, clang-tidy and
 # clang-format, the unit tests again under sanitizers with a bounded fuzzing
-# run, and the i686 build under qemu-i386 with 32-bit Wine. Every build treats
-# warnings as errors. Ends with "N passed, M failed, K skipped"; exits
-# non-zero on failure.
+# run, the release packages (made twice and compared), the i686 build under
+# qemu-i386 with 32-bit Wine, and the installer there with the GUI tests
+# against the installed program. Every build treats warnings as errors. Ends
+# with "N passed, M failed, K skipped"; exits non-zero on failure.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -174,7 +175,9 @@ run_stage "set-up scripts" "$root/tests/setup/debian-sources-test.sh"
 run_stage "clang-tidy" "$root/scripts/check-code.sh" "$build" tidy
 run_stage "clang-format" "$root/scripts/check-code.sh" "$build" format
 run_stage "sanitizers and fuzzing" "$root/scripts/test-sanitizers.sh"
+run_stage "release packages" "$root/tests/packaging/check-packages.sh" "$build"
 run_stage "i686 build under qemu-i386 and 32-bit Wine" "$root/scripts/test-i686.sh" "$build"
+run_stage "installer under qemu-i386 and 32-bit Wine" "$root/tests/packaging/test-installer.sh" "$build"
 
 section "summary"
 for failure in "${failures[@]+"${failures[@]}"}"; do echo "failed: $failure"; done

@@ -9,6 +9,13 @@
 # tests/gui/quillbar_gui_tests.exe in it). XML_OUT: where the JUnit-style
 # report goes. TEST_OPTIONS go to the test program (--gtest_filter=...).
 # Exits 0 only when every test passed.
+#
+# For another build or program (the i686 one under emulation, an installed
+# copy), these variables override the defaults: QUILLBAR_GUI_WINE (the Wine
+# loader, default wine64), QUILLBAR_GUI_PREFIX (default BUILD_DIR/wineprefix),
+# QUILLBAR_GUI_APP (the quillbar.exe under test, default
+# BUILD_DIR/app/quillbar.exe) and QUILLBAR_GUI_LIMIT (seconds for the whole
+# run, default 900).
 set -u
 
 if [ $# -lt 2 ]; then
@@ -29,7 +36,7 @@ case "$xml_out" in
 esac
 
 test_exe="$build_dir/tests/gui/quillbar_gui_tests.exe"
-app_exe="$build_dir/app/quillbar.exe"
+app_exe=${QUILLBAR_GUI_APP:-$build_dir/app/quillbar.exe}
 for file in "$test_exe" "$app_exe"; do
     if [ ! -f "$file" ]; then
         echo "run-gui-tests: $file is missing; build $build_dir first" >&2
@@ -38,6 +45,8 @@ for file in "$test_exe" "$app_exe"; do
 done
 
 wine_find || exit 2
+wine=${QUILLBAR_GUI_WINE:-$WINE64}
+export WINELOADER=$wine
 
 run_dir="$build_dir/gui-test-run"
 rm -rf "$run_dir"
@@ -54,7 +63,7 @@ trap 'exit 130' INT TERM HUP
 xvfb_start || exit 1
 # No Mono or Gecko prompts, no menu entries written into the user's desktop.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-wine_prefix_prepare "$build_dir/wineprefix" || exit 1
+WINE64=$wine wine_prefix_prepare "${QUILLBAR_GUI_PREFIX:-$build_dir/wineprefix}" || exit 1
 
 # Wine hands URLs to the first program of its "Browsers" list (mail links to
 # "Mailers"); both become a script that records what it is given.
@@ -67,10 +76,10 @@ EOF
 chmod +x "$recorder"
 # Wine draws the windows' frames and minimised windows itself, as Windows
 # would, instead of leaving them to an X window manager (there is none).
-"$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 ||
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 ||
     { echo "run-gui-tests: cannot set X11 Driver\\Managed" >&2; exit 1; }
 for value in Browsers Mailers; do
-    "$WINE64" reg add 'HKCU\Software\Wine\WineBrowser' /v "$value" /t REG_SZ /d "$recorder" /f \
+    "$wine" reg add 'HKCU\Software\Wine\WineBrowser' /v "$value" /t REG_SZ /d "$recorder" /f \
         >/dev/null 2>&1 || { echo "run-gui-tests: cannot set WineBrowser\\$value" >&2; exit 1; }
 done
 
@@ -79,7 +88,7 @@ export QUILLBAR_BROWSER_LOG=$(wine_windows_path "$browser_log")
 
 started=$(date +%s)
 # A hung run is cut off well before any outer time limit.
-timeout --kill-after=10 900 "$WINE64" "$test_exe" \
+timeout --kill-after=10 "${QUILLBAR_GUI_LIMIT:-900}" "$wine" "$test_exe" \
     "--gtest_output=xml:$(wine_windows_path "$xml_out")" "$@" </dev/null
 status=$?
 echo "run-gui-tests: finished in $(( $(date +%s) - started )) s with status $status"

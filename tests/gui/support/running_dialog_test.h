@@ -7,6 +7,7 @@
 
 #include "support/quillbar_session.h"
 #include "support/test_environment.h"
+#include "support/window_query.h"
 
 namespace gui_test {
 
@@ -15,6 +16,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(session_.Process().Started()) << session_.Process().StartError();
         ASSERT_NE(session_.WaitForDialog(kStartTimeoutMs), nullptr) << "no dialog appeared";
+        // Under emulation the program may still be busy with its start for
+        // longer than one message's time limit.
+        ASSERT_TRUE(WaitUntil([this] { return Answers(session_.Dialog()); }, kStartTimeoutMs))
+            << "the dialog does not answer";
     }
     void TearDown() override {
         if (session_.Dialog()) PostMessageA(session_.Dialog(), WM_COMMAND, IDCANCEL, 0);
