@@ -28,4 +28,7 @@ INT_PTR CFileDialog::DoModal(HWND owner)
     return GetOpenFileNameW(&request) ? IDOK : IDCANCEL;
 }
 
-std::string CFileDialog::GetPathName() const { return Narrow(m_fileName.c_str()); }
+// The buffer is larger than the path: the name ends at its first zero.
+std::string CFileDialog::GetPathName() const {
+    return Narrow(m_fileName.substr(0, m_fileName.find(L'\0')));
+}
