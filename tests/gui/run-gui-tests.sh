@@ -63,6 +63,9 @@ trap 'exit 130' INT TERM HUP
 xvfb_start || exit 1
 # No Mono or Gecko prompts, no menu entries written into the user's desktop.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# The tests name files in Greek and Japanese: Wine passes such names intact
+# only in a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
 WINE64=$wine wine_prefix_prepare "${QUILLBAR_GUI_PREFIX:-$build_dir/wineprefix}" || exit 1
 
 # Wine hands URLs to the first program of its "Browsers" list (mail links to

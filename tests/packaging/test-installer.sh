@@ -63,7 +63,9 @@ WINE32=/usr/lib/wine/wine
 export QEMU_RESERVED_VA=0xc0000000 WINELOADER=$WINE32 WINEARCH=win32
 # No Mono or Gecko installers, and no .desktop files for the shortcuts.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export LC_ALL=C LANG=C
+# Unicode file names reach Wine intact only in a UTF-8 locale; Wine keeps
+# code page 1252 there whatever the caller's locale.
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
 trap wine_stop EXIT
 trap 'exit 130' INT TERM HUP
 
