@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "conversion_host.h"
+#include "fuzz_support.h"
 #include "conversion_run.h"
 #include "messages.h"
 #include "platform_file.h"
@@ -20,53 +21,6 @@
 #include "text_mode.h"
 
 namespace {
-
-void Require(bool holds, const char* property) {
-    if (holds) return;
-    std::fprintf(stderr, "property broken: %s\n", property);
-    std::abort();
-}
-
-class QuietHost final : public ConversionHost {
-public:
-    void RefreshPaths() override {}
-    void ShowPaths() override {}
-    void ShowMessage(const std::string& text, const std::string& caption) override {
-        messages.push_back(caption + ": " + text);
-    }
-    std::vector<std::string> messages;
-};
-
-class MemoryInput final : public InputFile {
-public:
-    MemoryInput(std::string_view data, std::size_t chunk) : m_data(data), m_chunk(chunk) {}
-    ReadStatus Read(char* buffer, std::size_t capacity, std::size_t& got) override {
-        if (m_data.empty()) return ReadStatus::End;
-        got = std::min({capacity, m_chunk, m_data.size()});
-        std::copy_n(m_data.data(), got, buffer);
-        m_data.remove_prefix(got);
-        return ReadStatus::Data;
-    }
-    std::optional<std::uint64_t> SizeAtOpen() const override { return std::nullopt; }
-    std::optional<FileIdentity> Identity() const override { return std::nullopt; }
-
-private:
-    std::string_view m_data;
-    std::size_t m_chunk;
-};
-
-class Collector final : public TableOutput {
-public:
-    explicit Collector(std::string& sink) : m_sink(sink) {}
-    bool Write(std::string_view piece) override {
-        m_sink.append(piece.data(), piece.size());
-        return true;
-    }
-    bool Finish() override { return true; }
-
-private:
-    std::string& m_sink;
-};
 
 // True when every < and > in `table` belongs to one of the table's tags.
 bool OnlyTagsHoldAngleBrackets(std::string_view table) {
@@ -112,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool done = RunConversion(
         host, options,
         [&](const std::string&) { return std::make_unique<MemoryInput>(input, chunk); },
-        [&](ConversionHost&) { return std::make_unique<Collector>(table); }, blockSize,
+        [&](ConversionHost&) { return std::make_unique<PieceCollector>(table); }, blockSize,
         [](const std::string&) { return std::nullopt; });
 
     const std::string done_message = std::string(messages::kDone) + ": " + messages::kDone;
