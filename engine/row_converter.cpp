@@ -119,24 +119,38 @@ std::size_t RowSize(const char* line, std::size_t length) {
 // that a huge row takes no more memory than its own bytes.
 constexpr std::size_t kLongLine = 64 * 1024;
 
-// Appends the row of `line`, whose first `length` bytes are its trimmed part.
+constexpr std::size_t kSlack = 8;  // for CopyPlainCell's last word
+
+// The room for the row of a trimmed line: its exact size when the line is
+// long, else a bound counted from the line's commas.
 template <bool kOnDisk>
-void AppendRow(const char* line, std::size_t length, std::string& out) {
+std::size_t CountedRoom(const char* line, std::size_t length) {
     using Tags = RowTags<kOnDisk>;
     constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
-    constexpr std::size_t kSlack = 8;  // for CopyPlainCell's last word
-    // A short line gets room for its row as if every comma ended a cell;
-    // the unused rest is cut off at the end.
-    const std::size_t room =
-        length > kLongLine
-            ? RowSize<kOnDisk>(line, length)
-            : Tags::kRowStart.size() + length +
-                  (static_cast<std::size_t>(std::count(line, line + length, ',')) + 1) * kCellTags +
-                  Tags::kLastCellEnd.size();
-    const std::size_t at = out.size();
-    out.reserve(at + room + kSlack);
-    out.resize(at + room + kSlack);
-    char* to = Put<Tags::kRowStart.size()>(&out[at], Tags::kRowStart);
+    if (length > kLongLine) return RowSize<kOnDisk>(line, length) + kSlack;
+    return Tags::kRowStart.size() + length +
+           (static_cast<std::size_t>(std::count(line, line + length, ',')) + 1) * kCellTags +
+           Tags::kLastCellEnd.size() + kSlack;
+}
+
+// Same without looking at the line when it is short: every byte may be a
+// comma, which ends a cell and opens the next. A short line's row is at
+// most about 11 times its length, in a buffer that is reused.
+template <bool kOnDisk>
+std::size_t BoundedRoom(const char* line, std::size_t length) {
+    using Tags = RowTags<kOnDisk>;
+    constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
+    if (length > kLongLine) return RowSize<kOnDisk>(line, length) + kSlack;
+    return Tags::kRowStart.size() + length + (length + 1) * kCellTags + Tags::kLastCellEnd.size() +
+           kSlack;
+}
+
+// Writes the row of `line`, whose first `length` bytes are its trimmed part,
+// at `to`, and returns its end.
+template <bool kOnDisk>
+char* WriteRow(const char* line, std::size_t length, char* to) {
+    using Tags = RowTags<kOnDisk>;
+    to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
     to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
 
     const char* const end = line + length;
@@ -156,8 +170,16 @@ void AppendRow(const char* line, std::size_t length, std::string& out) {
         to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
         ++from;  // past the comma
     }
-    to = Put<Tags::kLastCellEnd.size()>(to, Tags::kLastCellEnd);
-    out.resize(static_cast<std::size_t>(to - out.data()));
+    return Put<Tags::kLastCellEnd.size()>(to, Tags::kLastCellEnd);
+}
+
+// Appends the row of a trimmed line to a string.
+template <bool kOnDisk>
+void AppendRow(const char* line, std::size_t length, std::string& out) {
+    const std::size_t at = out.size();
+    out.resize(at + CountedRoom<kOnDisk>(line, length));
+    char* const end = WriteRow<kOnDisk>(line, length, &out[at]);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 }  // namespace
@@ -212,4 +234,17 @@ void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string
         return;
     }
     AppendRow<true>(line.data(), length, out);
+}
+
+void AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row) {
+    const std::size_t length = TrimmedLength(line, isLeadByte);
+    // Only a lead byte just before the line's LF keeps an LF in a cell;
+    // such a row takes the long way, through the in-memory text.
+    if (length > 0 && std::memchr(line.data(), '\n', length)) {
+        const std::string onDisk = ToCrLf(ConvertLineToRow(std::string(line), isLeadByte));
+        row.Commit(std::copy(onDisk.begin(), onDisk.end(), row.Room(onDisk.size())));
+        return;
+    }
+    char* const to = row.Room(BoundedRoom<true>(line.data(), length));
+    row.Commit(WriteRow<true>(line.data(), length, to));
 }
