@@ -238,9 +238,10 @@ void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string
 
 void AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row) {
     const std::size_t length = TrimmedLength(line, isLeadByte);
-    // Only a lead byte just before the line's LF keeps an LF in a cell;
-    // such a row takes the long way, through the in-memory text.
-    if (length > 0 && std::memchr(line.data(), '\n', length)) {
+    // The line's only LF is its last byte, so it is kept in a cell only
+    // when a lead byte before it pairs with it; such a row takes the long
+    // way, through the in-memory text.
+    if (length == line.size() && length > 0 && line[length - 1] == '\n') {
         const std::string onDisk = ToCrLf(ConvertLineToRow(std::string(line), isLeadByte));
         row.Commit(std::copy(onDisk.begin(), onDisk.end(), row.Room(onDisk.size())));
         return;
