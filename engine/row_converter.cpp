@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "byte_scan.h"
 #include "platform_file.h"
 #include "text_mode.h"
 
@@ -24,9 +25,8 @@ struct RowTags {
 
 // The first comma in [from, end), or end.
 const char* FindComma(const char* from, const char* end) {
-    if (from == end) return end;
-    const void* comma = std::memchr(from, ',', static_cast<std::size_t>(end - from));
-    return comma ? static_cast<const char*>(comma) : end;
+    const char* const comma = byte_scan::Find(from, end, ',');
+    return comma ? comma : end;
 }
 
 #if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
