@@ -79,16 +79,26 @@ struct QuotedCell {
 
 QuotedCell FindQuotedCell(const char* quote, const char* lineEnd) {
     QuotedCell cell{quote + 1, nullptr, nullptr};
-    const char* comma = FindComma(cell.begin, lineEnd);
-    while (comma != lineEnd && comma[-1] != '"') comma = FindComma(comma + 1, lineEnd);
-    cell.stop = comma;
-    if (comma != lineEnd) {
-        cell.end = comma > cell.begin ? comma - 1 : cell.begin;
-    } else {
-        // Unterminated: only a closing quote is dropped, never data.
-        cell.end = lineEnd;
-        if (cell.end > cell.begin && cell.end[-1] == '"') --cell.end;
+    if (cell.begin != lineEnd && *cell.begin == ',') {
+        cell.end = cell.stop = cell.begin;
+        return cell;
     }
+    // Quotes are rarer than commas in quoted text, so it looks for the
+    // quote that a comma follows rather than for the comma.
+    const char* const lastByte = lineEnd - 1;
+    for (const char* from = cell.begin; from < lastByte;) {
+        const char* const closing = byte_scan::Find(from, lastByte, '"');
+        if (!closing) break;
+        if (closing[1] == ',') {
+            cell.end = closing;
+            cell.stop = closing + 1;
+            return cell;
+        }
+        from = closing + 1;
+    }
+    // Unterminated: only a closing quote is dropped, never data.
+    cell.stop = cell.end = lineEnd;
+    if (cell.end > cell.begin && cell.end[-1] == '"') --cell.end;
     return cell;
 }
 

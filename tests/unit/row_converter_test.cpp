@@ -148,11 +148,22 @@ TEST(RowConverter, LongLinesMatchTheReference) {
 // sides of the long-line size, and the ends of a line that the faster scans
 // could miss, give the same bytes as the string path.
 TEST(RowConverter, ReadLinesGiveTheSameRowsOnDisk) {
-    const std::string lines[] = {
-        std::string(65535, ','), std::string(65536, ','), std::string(65537, ',') + "\n",
-        ",\n", "a,b,\"c\"", "a,\"b,c\"\n", "a,b\r", "\"a,b\",c,\"\n", "x\x81\n",
-        "\x81\n", std::string(100, 'a') + ",",
-    };
+    const std::string lines[] = {std::string(65535, ','),
+                                 std::string(65536, ','),
+                                 std::string(65537, ',') + "\n",
+                                 ",\n",
+                                 "a,b,\"c\"",
+                                 "a,\"b,c\"\n",
+                                 "a,b\r",
+                                 "\"a,b\",c,\"\n",
+                                 "x\x81\n",
+                                 "\x81\n",
+                                 std::string(100, 'a') + ",",
+                                 "\"a\",",
+                                 "\"a\"",
+                                 "\"a\"\"\",b\"\n",
+                                 "\",\"",
+                                 "\""};
     for (const LeadByteTest isLeadByte : {NoLeadBytes, ShiftJisLeadByte}) {
         RowBuffer row;
         std::string expected;
