@@ -246,16 +246,35 @@ void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string
     AppendRow<true>(line.data(), length, out);
 }
 
-void AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row) {
+namespace {
+
+bool CommitTo(RowBuffer& row, const char* end) {
+    row.Commit(end);
+    return true;
+}
+
+bool CommitTo(TableOutput& output, const char* end) { return output.Commit(end); }
+
+template <class Rows>
+bool AppendReadLine(std::string_view line, LeadByteTest isLeadByte, Rows& rows) {
     const std::size_t length = TrimmedLength(line, isLeadByte);
     // The line's only LF is its last byte, so it is kept in a cell only
     // when a lead byte before it pairs with it; such a row takes the long
     // way, through the in-memory text.
     if (length == line.size() && length > 0 && line[length - 1] == '\n') {
         const std::string onDisk = ToCrLf(ConvertLineToRow(std::string(line), isLeadByte));
-        row.Commit(std::copy(onDisk.begin(), onDisk.end(), row.Room(onDisk.size())));
-        return;
+        return CommitTo(rows, std::copy(onDisk.begin(), onDisk.end(), rows.Room(onDisk.size())));
     }
-    char* const to = row.Room(BoundedRoom<true>(line.data(), length));
-    row.Commit(WriteRow<true>(line.data(), length, to));
+    char* const to = rows.Room(BoundedRoom<true>(line.data(), length));
+    return CommitTo(rows, WriteRow<true>(line.data(), length, to));
+}
+
+}  // namespace
+
+bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row) {
+    return AppendReadLine(line, isLeadByte, row);
+}
+
+bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {
+    return AppendReadLine(line, isLeadByte, output);
 }
