@@ -127,7 +127,7 @@ std::size_t RowSize(const char* line, std::size_t length) {
 
 // Lines longer than this get their row's exact size worked out first, so
 // that a huge row takes no more memory than its own bytes.
-constexpr std::size_t kLongLine = 64 * 1024;
+constexpr std::size_t kLongLine = std::size_t{64} * 1024;
 
 constexpr std::size_t kSlack = 8;  // for CopyPlainCell's last word
 

@@ -29,7 +29,7 @@ public:
         Error      // the file could not be read; the partial line is dropped
     };
 
-    static constexpr std::size_t kDefaultBlockSize = 64 * 1024;
+    static constexpr std::size_t kDefaultBlockSize = std::size_t{64} * 1024;
 
     // Reads at most `limit` bytes from the file when it is set, and at most
     // `blockSize` bytes at a time.
