@@ -49,6 +49,21 @@ bool BufferedOutput::Write(std::string_view piece) {
     return true;
 }
 
+char* BufferedOutput::Room(std::size_t bytes) {
+    // Until the file is open, after a failure and for a room larger than a
+    // block, the piece goes the way of Write.
+    m_roomInBlock = m_file && !m_failed && !m_closed && bytes <= m_blockSize &&
+                    (bytes <= m_blockSize - m_used || Flush());
+    return m_roomInBlock ? m_block.get() + m_used : TableOutput::Room(bytes);
+}
+
+bool BufferedOutput::Commit(const char* end) {
+    if (!m_roomInBlock) return TableOutput::Commit(end);
+    m_roomInBlock = false;
+    m_used = static_cast<std::size_t>(end - m_block.get());
+    return true;
+}
+
 bool BufferedOutput::Finish() {
     if (m_failed) return false;
     if (m_closed) return true;

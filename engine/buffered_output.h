@@ -31,6 +31,9 @@ public:
     // Writes what is pending and closes the file; nothing can be written
     // after it.
     bool Finish() override;
+    // Room in the block itself, when it fits in one.
+    char* Room(std::size_t bytes) override;
+    bool Commit(const char* end) override;
 
 private:
     bool WriteThrough(std::string_view bytes);
@@ -45,4 +48,5 @@ private:
     std::size_t m_used = 0;  // bytes waiting in m_block
     bool m_failed = false;
     bool m_closed = false;
+    bool m_roomInBlock = false;  // whether the last room was made in m_block
 };

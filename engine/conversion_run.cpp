@@ -42,16 +42,15 @@ RowsOutcome WriteRows(ConversionHost& host, InputFile& input, TableOutput& outpu
     // file that grows during the run cannot keep the run going forever.
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
     std::string_view line;
-    std::string row;  // reused: a row costs no allocation once it has grown
     for (;;) {
         ++lineNumber;
         switch (reader.ReadLine(line)) {
         case TextLineReader::Result::Line:
         case TextLineReader::Result::LastLine:
             host.RefreshPaths();
-            row.clear();
-            AppendRowOnDisk(line, IsSystemLeadByte, row);
-            if (!output.Write(row)) return RowsOutcome::WriteFailed;
+            if (!AppendReadLineOnDisk(line, IsSystemLeadByte, output)) {
+                return RowsOutcome::WriteFailed;
+            }
             break;
         case TextLineReader::Result::End:
             return RowsOutcome::Complete;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "byte_scan.h"
+
 namespace {
 
 // What a byte is: plain data, a character HTML must have escaped, a double
@@ -44,9 +46,8 @@ bool NeedsEscape(unsigned char byte) {
 }
 
 const char* FindByte(const char* from, const char* end, char byte) {
-    if (from == end) return end;
-    const void* found = std::memchr(from, byte, static_cast<std::size_t>(end - from));
-    return found ? static_cast<const char*>(found) : end;
+    const char* const found = byte_scan::Find(from, end, byte);
+    return found ? found : end;
 }
 
 void AppendTags(RowBuffer& row, std::string_view tags) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "byte_scan.h"
 #include "platform_file.h"
 #include "text_mode.h"
 
@@ -24,9 +25,8 @@ struct RowTags {
 
 // The first comma in [from, end), or end.
 const char* FindComma(const char* from, const char* end) {
-    if (from == end) return end;
-    const void* comma = std::memchr(from, ',', static_cast<std::size_t>(end - from));
-    return comma ? static_cast<const char*>(comma) : end;
+    const char* const comma = byte_scan::Find(from, end, ',');
+    return comma ? comma : end;
 }
 
 #if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -79,16 +79,26 @@ struct QuotedCell {
 
 QuotedCell FindQuotedCell(const char* quote, const char* lineEnd) {
     QuotedCell cell{quote + 1, nullptr, nullptr};
-    const char* comma = FindComma(cell.begin, lineEnd);
-    while (comma != lineEnd && comma[-1] != '"') comma = FindComma(comma + 1, lineEnd);
-    cell.stop = comma;
-    if (comma != lineEnd) {
-        cell.end = comma > cell.begin ? comma - 1 : cell.begin;
-    } else {
-        // Unterminated: only a closing quote is dropped, never data.
-        cell.end = lineEnd;
-        if (cell.end > cell.begin && cell.end[-1] == '"') --cell.end;
+    if (cell.begin != lineEnd && *cell.begin == ',') {
+        cell.end = cell.stop = cell.begin;
+        return cell;
     }
+    // Quotes are rarer than commas in quoted text, so it looks for the
+    // quote that a comma follows rather than for the comma.
+    const char* const lastByte = lineEnd - 1;
+    for (const char* from = cell.begin; from < lastByte;) {
+        const char* const closing = byte_scan::Find(from, lastByte, '"');
+        if (!closing) break;
+        if (closing[1] == ',') {
+            cell.end = closing;
+            cell.stop = closing + 1;
+            return cell;
+        }
+        from = closing + 1;
+    }
+    // Unterminated: only a closing quote is dropped, never data.
+    cell.stop = cell.end = lineEnd;
+    if (cell.end > cell.begin && cell.end[-1] == '"') --cell.end;
     return cell;
 }
 
@@ -117,26 +127,40 @@ std::size_t RowSize(const char* line, std::size_t length) {
 
 // Lines longer than this get their row's exact size worked out first, so
 // that a huge row takes no more memory than its own bytes.
-constexpr std::size_t kLongLine = 64 * 1024;
+constexpr std::size_t kLongLine = std::size_t{64} * 1024;
 
-// Appends the row of `line`, whose first `length` bytes are its trimmed part.
+constexpr std::size_t kSlack = 8;  // for CopyPlainCell's last word
+
+// The room for the row of a trimmed line: its exact size when the line is
+// long, else a bound counted from the line's commas.
 template <bool kOnDisk>
-void AppendRow(const char* line, std::size_t length, std::string& out) {
+std::size_t CountedRoom(const char* line, std::size_t length) {
     using Tags = RowTags<kOnDisk>;
     constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
-    constexpr std::size_t kSlack = 8;  // for CopyPlainCell's last word
-    // A short line gets room for its row as if every comma ended a cell;
-    // the unused rest is cut off at the end.
-    const std::size_t room =
-        length > kLongLine
-            ? RowSize<kOnDisk>(line, length)
-            : Tags::kRowStart.size() + length +
-                  (static_cast<std::size_t>(std::count(line, line + length, ',')) + 1) * kCellTags +
-                  Tags::kLastCellEnd.size();
-    const std::size_t at = out.size();
-    out.reserve(at + room + kSlack);
-    out.resize(at + room + kSlack);
-    char* to = Put<Tags::kRowStart.size()>(&out[at], Tags::kRowStart);
+    if (length > kLongLine) return RowSize<kOnDisk>(line, length) + kSlack;
+    return Tags::kRowStart.size() + length +
+           (static_cast<std::size_t>(std::count(line, line + length, ',')) + 1) * kCellTags +
+           Tags::kLastCellEnd.size() + kSlack;
+}
+
+// Same without looking at the line when it is short: every byte may be a
+// comma, which ends a cell and opens the next. A short line's row is at
+// most about 11 times its length, in a buffer that is reused.
+template <bool kOnDisk>
+std::size_t BoundedRoom(const char* line, std::size_t length) {
+    using Tags = RowTags<kOnDisk>;
+    constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
+    if (length > kLongLine) return RowSize<kOnDisk>(line, length) + kSlack;
+    return Tags::kRowStart.size() + length + (length + 1) * kCellTags + Tags::kLastCellEnd.size() +
+           kSlack;
+}
+
+// Writes the row of `line`, whose first `length` bytes are its trimmed part,
+// at `to`, and returns its end.
+template <bool kOnDisk>
+char* WriteRow(const char* line, std::size_t length, char* to) {
+    using Tags = RowTags<kOnDisk>;
+    to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
     to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
 
     const char* const end = line + length;
@@ -156,8 +180,16 @@ void AppendRow(const char* line, std::size_t length, std::string& out) {
         to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
         ++from;  // past the comma
     }
-    to = Put<Tags::kLastCellEnd.size()>(to, Tags::kLastCellEnd);
-    out.resize(static_cast<std::size_t>(to - out.data()));
+    return Put<Tags::kLastCellEnd.size()>(to, Tags::kLastCellEnd);
+}
+
+// Appends the row of a trimmed line to a string.
+template <bool kOnDisk>
+void AppendRow(const char* line, std::size_t length, std::string& out) {
+    const std::size_t at = out.size();
+    out.resize(at + CountedRoom<kOnDisk>(line, length));
+    char* const end = WriteRow<kOnDisk>(line, length, &out[at]);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 }  // namespace
@@ -212,4 +244,37 @@ void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string
         return;
     }
     AppendRow<true>(line.data(), length, out);
+}
+
+namespace {
+
+bool CommitTo(RowBuffer& row, const char* end) {
+    row.Commit(end);
+    return true;
+}
+
+bool CommitTo(TableOutput& output, const char* end) { return output.Commit(end); }
+
+template <class Rows>
+bool AppendReadLine(std::string_view line, LeadByteTest isLeadByte, Rows& rows) {
+    const std::size_t length = TrimmedLength(line, isLeadByte);
+    // The line's only LF is its last byte, so it is kept in a cell only
+    // when a lead byte before it pairs with it; such a row takes the long
+    // way, through the in-memory text.
+    if (length == line.size() && length > 0 && line[length - 1] == '\n') {
+        const std::string onDisk = ToCrLf(ConvertLineToRow(std::string(line), isLeadByte));
+        return CommitTo(rows, std::copy(onDisk.begin(), onDisk.end(), rows.Room(onDisk.size())));
+    }
+    char* const to = rows.Room(BoundedRoom<true>(line.data(), length));
+    return CommitTo(rows, WriteRow<true>(line.data(), length, to));
+}
+
+}  // namespace
+
+bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row) {
+    return AppendReadLine(line, isLeadByte, row);
+}
+
+bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {
+    return AppendReadLine(line, isLeadByte, output);
 }

@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "row_buffer.h"
+#include "table_output.h"
+
 // Tells whether a byte starts a two-byte character in the ANSI code page.
 using LeadByteTest = bool (*)(unsigned char);
 
@@ -17,6 +20,12 @@ std::string ConvertLineToRow(const std::string& line, LeadByteTest isLeadByte);
 // Appends to `out` the row of `line` as it goes on disk: ConvertLineToRow's
 // text with every LF written as CR LF, made in one pass without the copy.
 void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string& out);
+
+// Same, for a line as TextLineReader delivers it (an LF only as its last
+// byte), added to `row` or straight to a table's output. False only when
+// the output failed.
+bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row);
+bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output);
 
 // Length of `line` once trailing white space (space, 0x09-0x0D) is removed,
 // stepping over each lead byte together with the byte after it.

@@ -3,8 +3,11 @@
 // the output file is up to the implementation.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string_view>
+
+#include "row_buffer.h"
 
 class ConversionHost;
 
@@ -17,6 +20,21 @@ public:
     // Everything taken so far is in the file once this returns true. False
     // on failure, reported as for Write.
     virtual bool Finish() = 0;
+
+    // Write without the copy: room for `bytes` more bytes, valid until the
+    // next call, which the caller fills and then commits up to `end`. The
+    // same pieces reach the file as through Write; Commit fails as Write.
+    virtual char* Room(std::size_t bytes) {
+        m_piece.Clear();
+        return m_piece.Room(bytes);
+    }
+    virtual bool Commit(const char* end) {
+        m_piece.Commit(end);
+        return Write(m_piece.View());
+    }
+
+private:
+    RowBuffer m_piece;  // the room of outputs that take every piece whole
 };
 
 enum class OutputMode {

@@ -50,7 +50,8 @@ void TextLineReader::MakeRoom() {
     // grow in place, without its bytes being copied over and over.
     char* const buffer = static_cast<char*>(std::realloc(m_buffer.get(), capacity));
     if (!buffer) throw std::bad_alloc();
-    m_buffer.release();
+    // The old block is realloc's now: given up, not freed.
+    static_cast<void>(m_buffer.release());
     m_buffer.reset(buffer);
     m_capacity = capacity;
 }

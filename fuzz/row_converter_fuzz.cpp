@@ -38,6 +38,18 @@ void CheckRow(const std::string& line, LeadByteTest isLeadByte) {
     std::string onDisk = "kept:";
     AppendRowOnDisk(line, isLeadByte, onDisk);
     Require(onDisk == "kept:" + ToCrLf(row), "the row on disk is the row with CR LF line ends");
+
+    // A run's lines hold an LF only at their end.
+    const std::size_t lineFeed = line.find('\n');
+    const std::string readLine =
+        lineFeed == std::string::npos ? line : line.substr(0, lineFeed + 1);
+    RowBuffer readRow;
+    AppendReadLineOnDisk("kept:", isLeadByte, readRow);
+    AppendReadLineOnDisk(readLine, isLeadByte, readRow);
+    std::string expected;
+    AppendRowOnDisk("kept:", isLeadByte, expected);
+    AppendRowOnDisk(readLine, isLeadByte, expected);
+    Require(readRow.View() == expected, "a read line's row is the same on both paths");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,6 +67,32 @@ TEST(BufferedOutput, WritesBlocksAndPassesLargePiecesStraightThrough) {
     EXPECT_TRUE(log.closed);
     EXPECT_TRUE(host.messages.empty());
     EXPECT_FALSE(output.Write("late"));
+}
+
+// Rows written into the block itself: a room that fits, one that needs the
+// block flushed first, one exactly a block, one larger than a block, and a
+// room whose flush fails.
+TEST(BufferedOutput, RoomIsMadeInTheBlockWhenItFits) {
+    RecordingHost host("", "out.htm");
+    FileLog log;
+    log.capacity = 28;
+    BufferedOutput output(host, 8, OpenerFor(log));
+    const auto put = [&output](std::size_t room, const std::string& bytes) {
+        char* const to = output.Room(room);
+        return output.Commit(std::copy(bytes.begin(), bytes.end(), to));
+    };
+    EXPECT_TRUE(output.Write("abc"));
+    EXPECT_TRUE(put(5, "de"));
+    EXPECT_TRUE(put(4, "fghi"));
+    EXPECT_TRUE(put(8, "ABCDEFGH"));
+    EXPECT_TRUE(put(9, "012345678"));
+    EXPECT_EQ(log.writes, (std::vector<std::string>{"abcde", "fghi", "ABCDEFGH", "012345678"}));
+    EXPECT_TRUE(put(8, "xyz"));
+    EXPECT_FALSE(put(8, "too much"));  // flushing "xyz" goes beyond the file's capacity
+    EXPECT_FALSE(put(2, "no"));
+    EXPECT_FALSE(output.Finish());
+    EXPECT_EQ(log.content, "abcdefghiABCDEFGH012345678xy");
+    EXPECT_EQ(host.messages, std::vector<Message>{kWriteError});
 }
 
 TEST(BufferedOutput, OpenFailureIsReportedOnce) {

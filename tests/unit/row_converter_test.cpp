@@ -143,4 +143,36 @@ TEST(RowConverter, LongLinesMatchTheReference) {
     }
 }
 
+// A run's rows are made from the reader's lines in room bounded without
+// looking at the line: the bound's worst case (every byte a comma) on both
+// sides of the long-line size, and the ends of a line that the faster scans
+// could miss, give the same bytes as the string path.
+TEST(RowConverter, ReadLinesGiveTheSameRowsOnDisk) {
+    const std::string lines[] = {std::string(65535, ','),
+                                 std::string(65536, ','),
+                                 std::string(65537, ',') + "\n",
+                                 ",\n",
+                                 "a,b,\"c\"",
+                                 "a,\"b,c\"\n",
+                                 "a,b\r",
+                                 "\"a,b\",c,\"\n",
+                                 "x\x81\n",
+                                 "\x81\n",
+                                 std::string(100, 'a') + ",",
+                                 "\"a\",",
+                                 "\"a\"",
+                                 "\"a\"\"\",b\"\n",
+                                 "\",\"",
+                                 "\""};
+    for (const LeadByteTest isLeadByte : {NoLeadBytes, ShiftJisLeadByte}) {
+        RowBuffer row;
+        std::string expected;
+        for (const std::string& line : lines) {
+            AppendRowOnDisk(line, isLeadByte, expected);
+            AppendReadLineOnDisk(line, isLeadByte, row);
+            ASSERT_EQ(row.View(), expected) << line.size() << " bytes: " << line.substr(0, 12);
+        }
+    }
+}
+
 }  // namespace
