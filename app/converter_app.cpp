@@ -19,7 +19,8 @@ int CConverterApp::Run()
     SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // ShellExecute (Help) and the file pickers may use COM objects: the GUI
     // thread is a single-threaded apartment for the whole program.
-    const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    const bool comStarted =
+        SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     InitInstance();
     ExitInstance();
     if (comStarted) CoUninitialize();

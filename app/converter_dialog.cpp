@@ -15,7 +15,8 @@ namespace {
 
 constexpr wchar_t kHelpPageUrl[] = L"http://" QUILLBAR_WEB_ADDRESS "/quillbar/help.htm";
 
-constexpr wchar_t kInputFilter[] = L"CSV Files (*.csv)|*.csv|Tab Delimited Files (*.tab)|*.tab|All Files (*.*)|*.*||";
+constexpr wchar_t kInputFilter[] =
+    L"CSV Files (*.csv)|*.csv|Tab Delimited Files (*.tab)|*.tab|All Files (*.*)|*.*||";
 constexpr wchar_t kOutputFilter[] = L"HTM Files (*.htm)|*.htm|All Files (*.*)|*.*||";
 // Bare extensions: the system appends at most three characters of this text,
 // so "*.csv" would turn a typed "report" into "report.*.c".
@@ -144,7 +145,8 @@ void CConverterDialog::OnBrowseOutput()
     BrowseForPath(m_outputPath, kOutputFilter, kOutputExtension, savedDirectory);
 }
 
-void CConverterDialog::BrowseForPath(std::string& path, const wchar_t* filter, const wchar_t* defaultExtension,
+void CConverterDialog::BrowseForPath(std::string& path, const wchar_t* filter,
+                                     const wchar_t* defaultExtension,
                                      wchar_t (&savedDirectory)[MAX_PATH])
 {
     // Read both boxes first, so that nothing typed into either is lost when

@@ -4,13 +4,15 @@
 
 #include <cwchar>
 
-CurrentDirectoryKeeper::CurrentDirectoryKeeper(wchar_t (&saved)[MAX_PATH]) : m_saved(saved), m_drive(_getdrive())
+CurrentDirectoryKeeper::CurrentDirectoryKeeper(wchar_t (&saved)[MAX_PATH])
+    : m_saved(saved), m_drive(_getdrive())
 {
     // Read into a scratch buffer first, so that a directory that does not
     // fit, or an invalid drive, leaves the saved one as it was. Wide, so that
     // a folder named outside the ANSI code page is kept exactly.
     wchar_t current[MAX_PATH];
-    const wchar_t* read = m_drive != 0 ? _wgetdcwd(m_drive, current, MAX_PATH) : _wgetcwd(current, MAX_PATH);
+    const wchar_t* read =
+        m_drive != 0 ? _wgetdcwd(m_drive, current, MAX_PATH) : _wgetcwd(current, MAX_PATH);
     if (read != nullptr) std::wmemcpy(m_saved, current, std::wcslen(current) + 1);
 }
 

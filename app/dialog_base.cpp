@@ -53,14 +53,16 @@ INT_PTR DialogBase::DoModal()
     // eats it), so watch the loop's messages while our dialogs run.
     const bool outermost = s_innermost == nullptr;
     if (outermost) {
-        s_messageFilter = SetWindowsHookExW(WH_MSGFILTER, MessageFilterProc, nullptr, GetCurrentThreadId());
+        s_messageFilter =
+            SetWindowsHookExW(WH_MSGFILTER, MessageFilterProc, nullptr, GetCurrentThreadId());
     }
     m_outer = s_innermost;
     s_innermost = this;
 
     // A Unicode dialog: its edit boxes hold any file name.
-    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner,
-                                           DialogProc, reinterpret_cast<LPARAM>(this));
+    const INT_PTR result =
+        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner,
+                        DialogProc, reinterpret_cast<LPARAM>(this));
 
     s_innermost = m_outer;
     m_outer = nullptr;
@@ -110,7 +112,8 @@ void DialogBase::WriteControlText(int controlId, const std::string& text) const
     const std::wstring wide = Widen(text);
     const int newLength = static_cast<int>(std::wcslen(wide.c_str()));
     wchar_t shown[kCompareBufferSize];
-    if (newLength >= kCompareBufferSize || GetWindowTextW(control, shown, kCompareBufferSize) != newLength ||
+    if (newLength >= kCompareBufferSize ||
+        GetWindowTextW(control, shown, kCompareBufferSize) != newLength ||
         std::wcscmp(shown, wide.c_str()) != 0) {
         SetWindowTextW(control, wide.c_str());
     }
@@ -242,7 +245,8 @@ void DialogBase::CenterWindow()
     RECT centreOn;
     if (owner == nullptr) {
         HWND mainWindow = MainWindow();
-        GetMonitorInfoW(MonitorFromWindow(mainWindow != nullptr ? mainWindow : m_hWnd, MONITOR_DEFAULTTOPRIMARY),
+        GetMonitorInfoW(MonitorFromWindow(mainWindow != nullptr ? mainWindow : m_hWnd,
+                                          MONITOR_DEFAULTTOPRIMARY),
                         &monitor);
         centreOn = monitor.rcWork;
     } else {
@@ -253,7 +257,8 @@ void DialogBase::CenterWindow()
     RECT window;
     GetWindowRect(m_hWnd, &window);
     const POINT position = CentredPosition(window, centreOn, monitor.rcWork);
-    SetWindowPos(m_hWnd, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_hWnd, nullptr, position.x, position.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 DialogBase* DialogBase::RunningDialogOf(HWND window)

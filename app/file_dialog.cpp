@@ -5,7 +5,9 @@
 #include "wide_text.h"
 
 CFileDialog::CFileDialog(const wchar_t* defaultExtension, DWORD flags, const wchar_t* filter)
-    : m_filter(filter), m_defaultExtension(defaultExtension), m_flags(flags),
+    : m_filter(filter),
+      m_defaultExtension(defaultExtension),
+      m_flags(flags),
       m_fileName(kFileNameCapacity, L'\0')
 {
     // The system wants zero characters between the parts and two at the end.
@@ -29,6 +31,7 @@ INT_PTR CFileDialog::DoModal(HWND owner)
 }
 
 // The buffer is larger than the path: the name ends at its first zero.
-std::string CFileDialog::GetPathName() const {
+std::string CFileDialog::GetPathName() const
+{
     return Narrow(m_fileName.substr(0, m_fileName.find(L'\0')));
 }

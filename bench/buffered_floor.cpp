@@ -96,9 +96,9 @@ int main(int argc, char* argv[]) {
         if (n == 0) break;
         read += static_cast<std::uint64_t>(n);
         // The table's share of what has been read so far.
-        const auto share = static_cast<std::size_t>(
-            static_cast<double>(table.size()) * static_cast<double>(read) /
-            static_cast<double>(inputSize > 0 ? inputSize : 1));
+        const auto share =
+            static_cast<std::size_t>(static_cast<double>(table.size()) * static_cast<double>(read) /
+                                     static_cast<double>(inputSize > 0 ? inputSize : 1));
         if (!WriteBlocks(output, table, share < table.size() ? share : table.size(), written)) {
             std::perror(argv[3]);
             return 1;

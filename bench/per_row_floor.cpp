@@ -34,7 +34,8 @@ std::vector<std::string_view> CutIntoPieces(std::string_view table) {
 bool Append(const char* path, std::string_view piece) {
     const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    const bool written = ::write(fd, piece.data(), piece.size()) == static_cast<ssize_t>(piece.size());
+    const bool written =
+        ::write(fd, piece.data(), piece.size()) == static_cast<ssize_t>(piece.size());
     return ::close(fd) == 0 && written;
 }
 

@@ -28,7 +28,8 @@ private:
 // Eight mixed fields, like a database export: numbers, names with a quoted
 // comma, addresses, amounts, dates, flags and free text.
 std::string TypicalLine(Sequence& seq, int number) {
-    static const char* const kNames[] = {"\"Smith, Anna\"", "\"Nakamura, Hiro\"", "\"Rossi, Ines\""};
+    static const char* const kNames[] = {"\"Smith, Anna\"", "\"Nakamura, Hiro\"",
+                                         "\"Rossi, Ines\""};
     static const char* const kCities[] = {"Berlin", "\"New York, NY\"", "Osaka", "Perth"};
     static const char* const kNotes[] = {"", "ok", "\"paid, thanks\"", "<b>VIP</b>"};
     return std::to_string(number) + "," + kNames[seq.Next(3)] + ",user" + std::to_string(number) +
@@ -79,7 +80,8 @@ std::int64_t TotalBytes(const std::vector<std::string>& lines) {
 
 void ConvertLines(benchmark::State& state, const std::vector<std::string>& lines) {
     for (auto _ : state) {
-        for (const std::string& line : lines) benchmark::DoNotOptimize(ConvertLineToRow(line, NoLeadBytes));
+        for (const std::string& line : lines)
+            benchmark::DoNotOptimize(ConvertLineToRow(line, NoLeadBytes));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * TotalBytes(lines));
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * lines.size()));
@@ -99,15 +101,21 @@ void AppendLinesOnDisk(benchmark::State& state, const std::vector<std::string>& 
 }
 
 void BM_ConvertLineToRow_Typical(benchmark::State& state) { ConvertLines(state, Lines("typical")); }
-void BM_ConvertLineToRow_QuoteHeavy(benchmark::State& state) { ConvertLines(state, Lines("quotes")); }
+void BM_ConvertLineToRow_QuoteHeavy(benchmark::State& state) {
+    ConvertLines(state, Lines("quotes"));
+}
 void BM_ConvertLineToRow_Long(benchmark::State& state) {
     ConvertLines(state, {LongLine(static_cast<std::size_t>(state.range(0)))});
 }
 void BM_ConvertLineToRow_LongSingleCell(benchmark::State& state) {
     ConvertLines(state, {std::string(static_cast<std::size_t>(state.range(0)), 'x') + "\r\n"});
 }
-void BM_AppendRowOnDisk_Typical(benchmark::State& state) { AppendLinesOnDisk(state, Lines("typical")); }
-void BM_AppendRowOnDisk_QuoteHeavy(benchmark::State& state) { AppendLinesOnDisk(state, Lines("quotes")); }
+void BM_AppendRowOnDisk_Typical(benchmark::State& state) {
+    AppendLinesOnDisk(state, Lines("typical"));
+}
+void BM_AppendRowOnDisk_QuoteHeavy(benchmark::State& state) {
+    AppendLinesOnDisk(state, Lines("quotes"));
+}
 
 BENCHMARK(BM_ConvertLineToRow_Typical);
 BENCHMARK(BM_ConvertLineToRow_QuoteHeavy);

@@ -29,9 +29,7 @@ bool ParseEncoding(std::string value, InputEncoding& encoding) {
     return true;
 }
 
-ParsedCommandLine Wrong(std::string error) {
-    return {std::nullopt, std::move(error)};
-}
+ParsedCommandLine Wrong(std::string error) { return {std::nullopt, std::move(error)}; }
 
 }  // namespace
 

@@ -72,11 +72,14 @@ int Run(const std::vector<std::string>& arguments) {
         return kExitUsage;
     }
     switch (parsed.options->action) {
-    case CommandOptions::Action::Help: PrintHelp(std::cout); return kExitDone;
+    case CommandOptions::Action::Help:
+        PrintHelp(std::cout);
+        return kExitDone;
     case CommandOptions::Action::Version:
         std::cout << "quillbar-convert " << QUILLBAR_VERSION << '\n';
         return kExitDone;
-    case CommandOptions::Action::Convert: break;
+    case CommandOptions::Action::Convert:
+        break;
     }
     return Convert(*parsed.options);
 }

@@ -20,9 +20,9 @@ enum class InputEncoding {
 
 struct ConversionOptions {
     CsvDialect dialect = CsvDialect::Classic;
-    char delimiter = ',';       // never '"', CR or LF
-    bool escapeHtml = false;    // & < > " ' in cell text become character references
-    bool headerRow = false;     // the first record's cells are <th>, not <td>
+    char delimiter = ',';     // never '"', CR or LF
+    bool escapeHtml = false;  // & < > " ' in cell text become character references
+    bool headerRow = false;   // the first record's cells are <th>, not <td>
     InputEncoding encoding = InputEncoding::Ansi;
 
     // The dialog's behaviour: the run takes its fastest path.

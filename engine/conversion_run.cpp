@@ -31,7 +31,7 @@ enum class RowsOutcome { Complete, WriteFailed, ReadFailed, QuoteNotClosed, OutO
 
 struct RowsResult {
     RowsOutcome outcome = RowsOutcome::Complete;
-    std::string readError;          // the system's reason, for ReadFailed
+    std::string readError;            // the system's reason, for ReadFailed
     std::uint64_t openQuoteLine = 0;  // for QuoteNotClosed
 };
 
@@ -71,8 +71,8 @@ RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& out
                         std::size_t blockSize, const ConversionOptions& options,
                         std::uint64_t& lineNumber) {
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-    RecordConverter converter(options, options.encoding == InputEncoding::Utf8 ? NoLeadBytes
-                                                                                : IsSystemLeadByte);
+    RecordConverter converter(
+        options, options.encoding == InputEncoding::Utf8 ? NoLeadBytes : IsSystemLeadByte);
     RowBuffer row;  // reused, like the dialog path's row
     std::string_view line;
     RowsResult result;
@@ -111,9 +111,9 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
                       std::unique_ptr<InputFile> input, const OutputOpener& openOutput,
                       std::size_t blockSize, const OutputIdentifier& identifyOutput) {
     if (IsSameFile(*input, identifyOutput(host.m_outputPath))) {
-        host.ShowFailure(messages::kSaveToFile, messages::kOutputIsInput,
-                         FileFailureDetail(host.m_outputPath,
-                                           "the same file as " + host.m_inputPath));
+        host.ShowFailure(
+            messages::kSaveToFile, messages::kOutputIsInput,
+            FileFailureDetail(host.m_outputPath, "the same file as " + host.m_inputPath));
         return false;
     }
     const std::unique_ptr<TableOutput> output = openOutput(host);
@@ -154,9 +154,9 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
         return false;
     }
     if (rows.outcome == RowsOutcome::OutOfMemory) {
-        host.ShowFailure(messages::kReadFromFile, messages::kErrorReadingFile,
-                         LineFailureDetail(host.m_inputPath, lineNumber,
-                                           messages::kLineTooLongForMemory));
+        host.ShowFailure(
+            messages::kReadFromFile, messages::kErrorReadingFile,
+            LineFailureDetail(host.m_inputPath, lineNumber, messages::kLineTooLongForMemory));
         return false;
     }
     host.ShowMessage(messages::kDone, messages::kDone);

@@ -17,8 +17,8 @@ constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 bool WidenUtf8(const std::string& path, std::wstring& wide) {
     if (path.empty() || path.size() > static_cast<std::size_t>(INT_MAX)) return false;
     const int size = static_cast<int>(path.size());
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size,
-                                           nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
     if (length <= 0) return false;
     wide.assign(static_cast<std::size_t>(length), L'\0');
     return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), size, &wide[0],
@@ -188,9 +188,9 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
     std::wstring systemPath;
     if (!SystemPath(path, systemPath)) return std::nullopt;
     // No access rights are needed just to read the file's identity.
-    const HANDLE file = CreateFileW(systemPath.c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file =
+        CreateFileW(systemPath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     const std::optional<FileIdentity> identity = IdentityOfHandle(file);
     CloseHandle(file);

@@ -32,12 +32,19 @@ char* Put(char* to, std::string_view text) {
 
 char* PutEscaped(char* to, unsigned char byte) {
     switch (byte) {
-    case '&': return Put(to, "&amp;");
-    case '<': return Put(to, "&lt;");
-    case '>': return Put(to, "&gt;");
-    case '"': return Put(to, "&quot;");
-    case '\'': return Put(to, "&#39;");
-    default: *to = static_cast<char>(byte); return to + 1;
+    case '&':
+        return Put(to, "&amp;");
+    case '<':
+        return Put(to, "&lt;");
+    case '>':
+        return Put(to, "&gt;");
+    case '"':
+        return Put(to, "&quot;");
+    case '\'':
+        return Put(to, "&#39;");
+    default:
+        *to = static_cast<char>(byte);
+        return to + 1;
     }
 }
 
@@ -106,12 +113,16 @@ void RecordConverter::AppendCellText(const char* from, const char* end, RowBuffe
         for (; from != stop; ++from) {
             const auto byte = static_cast<unsigned char>(*from);
             switch (m_textClass[byte]) {
-            case kMarkup: to = PutEscaped(to, byte); break;
+            case kMarkup:
+                to = PutEscaped(to, byte);
+                break;
             case kLineFeed:
                 *to++ = '\r';
                 *to++ = '\n';
                 break;
-            default: *to++ = static_cast<char>(byte); break;
+            default:
+                *to++ = static_cast<char>(byte);
+                break;
             }
         }
         row.Commit(to);
@@ -218,7 +229,8 @@ bool RecordConverter::AddRfcLine(std::string_view line, RowBuffer& row) {
                     return true;
                 }
                 break;
-            default: break;
+            default:
+                break;
             }
         }
         row.Commit(to);

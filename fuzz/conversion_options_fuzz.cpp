@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "conversion_host.h"
-#include "fuzz_support.h"
 #include "conversion_run.h"
+#include "fuzz_support.h"
 #include "messages.h"
 #include "platform_file.h"
 #include "reference_conversion.h"

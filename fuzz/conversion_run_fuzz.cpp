@@ -15,8 +15,8 @@
 
 #include "buffered_output.h"
 #include "conversion_host.h"
-#include "fuzz_support.h"
 #include "conversion_run.h"
+#include "fuzz_support.h"
 #include "messages.h"
 #include "platform_file.h"
 #include "reference_conversion.h"
@@ -70,8 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
 
     Require(RunConversion(host, openInput, openOutput, blockSize), "the run ends with Done");
-    Require(host.messages == std::vector<std::string>{std::string(messages::kDone) + ": " + messages::kDone},
+    Require(host.messages ==
+                std::vector<std::string>{std::string(messages::kDone) + ": " + messages::kDone},
             "the only message is Done");
-    Require(written == ExpectedTable(input), "the output is the table of the lines split independently");
+    Require(written == ExpectedTable(input),
+            "the output is the table of the lines split independently");
     return 0;
 }

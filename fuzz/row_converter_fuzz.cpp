@@ -13,7 +13,9 @@
 namespace {
 
 bool NoLeadBytes(unsigned char) { return false; }
-bool ShiftJisLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool ShiftJisLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 void Require(bool holds, const char* property) {
     if (holds) return;

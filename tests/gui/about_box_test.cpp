@@ -1,6 +1,6 @@
 // The About entry of the system menu and the About box it opens.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
@@ -48,14 +48,17 @@ protected:
     HWND FocusedWindow() const {
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
-        if (!GetGUIThreadInfo(GetWindowThreadProcessId(session_.Dialog(), nullptr), &info)) return nullptr;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(session_.Dialog(), nullptr), &info))
+            return nullptr;
         return info.hwndFocus;
     }
 
     // The box is gone and the main dialog takes input again.
     void ExpectClosed(HWND about) {
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, kMessageTimeoutMs)) << "the About box stays open";
-        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(session_.Dialog()) != FALSE; }, kMessageTimeoutMs))
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, kMessageTimeoutMs))
+            << "the About box stays open";
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(session_.Dialog()) != FALSE; },
+                              kMessageTimeoutMs))
             << "the main dialog stays disabled";
         EXPECT_TRUE(session_.Process().IsRunning()) << "closing the About box ended the program";
     }
@@ -84,7 +87,8 @@ TEST_F(AboutBox, EveryAboutCommandOpensTheBoxCentredOverTheDisabledDialog) {
         ASSERT_NE(about, nullptr) << "no About box appeared";
         EXPECT_EQ(GetWindow(about, GW_OWNER), session_.Dialog());
         EXPECT_FALSE(IsWindowEnabled(session_.Dialog()));
-        EXPECT_TRUE(WaitUntil([&] { return FocusedWindow() == GetDlgItem(about, IDOK); }, kMessageTimeoutMs))
+        EXPECT_TRUE(WaitUntil([&] { return FocusedWindow() == GetDlgItem(about, IDOK); },
+                              kMessageTimeoutMs))
             << "the focus is not on OK";
 
         RECT owner{}, box{};
@@ -117,9 +121,11 @@ TEST_F(AboutBox, ShowsItsTemplate) {
     ASSERT_NE(about, nullptr) << "no About box appeared";
 
     const LONG style = StyleOf(about);
-    const LONG required = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
+    const LONG required =
+        WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
     EXPECT_EQ(style & required, required) << std::hex << style;
-    EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CHILD), 0) << std::hex << style;
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CHILD), 0)
+        << std::hex << style;
     RECT client{};
     ASSERT_TRUE(GetClientRect(about, &client));
     const PixelBox size = DialogUnitsToPixels(0, 0, 235, 55);
@@ -135,10 +141,12 @@ TEST_F(AboutBox, ShowsItsTemplate) {
         // Identifiers are words: the template's -1 reads back as 0xFFFF.
         EXPECT_EQ(static_cast<WORD>(GetDlgCtrlID(control)), static_cast<WORD>(expected.id));
         EXPECT_EQ(ClassNameOf(control), expected.className);
-        EXPECT_EQ(StyleOf(control), WS_CHILD | WS_VISIBLE | expected.styles) << std::hex << StyleOf(control);
+        EXPECT_EQ(StyleOf(control), WS_CHILD | WS_VISIBLE | expected.styles)
+            << std::hex << StyleOf(control);
         EXPECT_EQ(ExStyleOf(control) & ~WS_EX_NOPARENTNOTIFY, 0) << std::hex << ExStyleOf(control);
 
-        const PixelBox place = DialogUnitsToPixels(expected.x, expected.y, expected.width, expected.height);
+        const PixelBox place =
+            DialogUnitsToPixels(expected.x, expected.y, expected.width, expected.height);
         const RECT actual = RectIn(control, about);
         EXPECT_EQ(actual.left, place.left);
         EXPECT_EQ(actual.top, place.top);
@@ -149,7 +157,8 @@ TEST_F(AboutBox, ShowsItsTemplate) {
         } else {
             // The icon control takes the size of the icon it shows.
             DWORD_PTR icon = 0;
-            EXPECT_TRUE(SendMessageTimeoutA(control, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &icon));
+            EXPECT_TRUE(SendMessageTimeoutA(control, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG,
+                                            kSendTimeoutMs, &icon));
             EXPECT_NE(icon, 0u) << "the icon control shows no icon";
             EXPECT_EQ(Width(actual), GetSystemMetrics(SM_CXICON));
             EXPECT_EQ(Height(actual), GetSystemMetrics(SM_CYICON));
@@ -179,7 +188,8 @@ TEST_F(AboutBox, ClosesEveryWayAndOpensAgainAfresh) {
         SCOPED_TRACE(way.name);
         HWND about = OpenWith(kAboutCommand);
         ASSERT_NE(about, nullptr) << "no About box appeared";
-        EXPECT_TRUE(WaitUntil([&] { return FocusedWindow() == GetDlgItem(about, IDOK); }, kMessageTimeoutMs))
+        EXPECT_TRUE(WaitUntil([&] { return FocusedWindow() == GetDlgItem(about, IDOK); },
+                              kMessageTimeoutMs))
             << "the focus is not on OK";
         way.perform(about);
         ExpectClosed(about);
@@ -200,11 +210,13 @@ TEST_F(AboutBox, OtherSystemCommandsKeepTheirUsualMeaning) {
     EXPECT_TRUE(WaitUntil(moving, kMessageTimeoutMs)) << "Move did not start moving the window";
     // The move loop reads the keys from its thread's queue.
     PostKey(session_.Dialog(), VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([&] { return !moving(); }, kMessageTimeoutMs)) << "Escape did not end the move";
+    EXPECT_TRUE(WaitUntil([&] { return !moving(); }, kMessageTimeoutMs))
+        << "Escape did not end the move";
     RECT after{};
     GetWindowRect(session_.Dialog(), &after);
     EXPECT_TRUE(EqualRect(&before, &after)) << "Escape left the window moved";
-    EXPECT_EQ(WaitForAboutBox(kSettleMs), nullptr) << "a system command other than About opened the box";
+    EXPECT_EQ(WaitForAboutBox(kSettleMs), nullptr)
+        << "a system command other than About opened the box";
 
     // Close ends the program (the fixture's own cancel then finds it gone).
     PostMessageA(session_.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);

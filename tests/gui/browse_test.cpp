@@ -1,7 +1,7 @@
 // The Browse buttons: the open-file pickers, what they put into the boxes,
 // and the current folder around them.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
@@ -27,9 +27,18 @@ struct Picker {
 };
 
 const Picker kPickers[] = {
-    {"Input", kBrowseInput, kInputPath, kOutputPath,
-     {"CSV Files (*.csv)", "Tab Delimited Files (*.tab)", "All Files (*.*)"}, ".csv"},
-    {"Output", kBrowseOutput, kOutputPath, kInputPath, {"HTM Files (*.htm)", "All Files (*.*)"}, ".htm"},
+    {"Input",
+     kBrowseInput,
+     kInputPath,
+     kOutputPath,
+     {"CSV Files (*.csv)", "Tab Delimited Files (*.tab)", "All Files (*.*)"},
+     ".csv"},
+    {"Output",
+     kBrowseOutput,
+     kOutputPath,
+     kInputPath,
+     {"HTM Files (*.htm)", "All Files (*.*)"},
+     ".htm"},
 };
 
 void PrintTo(const Picker& picker, std::ostream* out) { *out << picker.name << " picker"; }
@@ -44,8 +53,10 @@ protected:
     // Types `name` into the picker and confirms it; the picker must close.
     void Choose(OpenFilePicker& picker, const std::string& name) {
         ASSERT_TRUE(picker.Open(name));
-        ASSERT_TRUE(picker.WaitUntilClosed(kMessageTimeoutMs)) << "the picker stayed open for " << name;
-        ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(session_.Dialog()) != FALSE; }, kMessageTimeoutMs));
+        ASSERT_TRUE(picker.WaitUntilClosed(kMessageTimeoutMs))
+            << "the picker stayed open for " << name;
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(session_.Dialog()) != FALSE; },
+                              kMessageTimeoutMs));
     }
 
     // Types a folder's path into the picker, which goes there and stays open.
@@ -80,11 +91,13 @@ TEST_P(Browse, OpensTheSystemsOpenPickerWithTheFiltersOverTheDisabledDialog) {
     EXPECT_TRUE(picker.IsExplorerStyle());
     EXPECT_TRUE(picker.IsResizable()) << std::hex << StyleOf(picker.Window());
     EXPECT_EQ(GetWindow(picker.Window(), GW_OWNER), session_.Dialog());
-    EXPECT_FALSE(IsWindowEnabled(session_.Dialog())) << "the dialog takes input while the picker is open";
+    EXPECT_FALSE(IsWindowEnabled(session_.Dialog()))
+        << "the dialog takes input while the picker is open";
 
     picker.Cancel();
     EXPECT_TRUE(picker.WaitUntilClosed(kMessageTimeoutMs));
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(session_.Dialog()) != FALSE; }, kMessageTimeoutMs));
+    EXPECT_TRUE(
+        WaitUntil([&] { return IsWindowEnabled(session_.Dialog()) != FALSE; }, kMessageTimeoutMs));
 }
 
 // One path is picked in another folder, the other typed as a relative name:
@@ -116,7 +129,8 @@ TEST_P(Browse, AUnicodeNameIsPickedAndConvertedExactly) {
     const bool pickingInput = GetParam().box == kInputPath;
     const std::string chosen = elsewhere_.File(pickingInput ? "Ελληνικά-ā.csv" : "日本語-ō.htm");
     ASSERT_TRUE(WriteFileBytes(pickingInput ? chosen : folder_.File("in.csv"), kSampleInput));
-    ASSERT_TRUE(WriteFileBytes(elsewhere_.File(pickingInput ? "Ελληνικά-a.csv" : "日本語-o.htm"), "wrong\r\n"));
+    ASSERT_TRUE(WriteFileBytes(elsewhere_.File(pickingInput ? "Ελληνικά-a.csv" : "日本語-o.htm"),
+                               "wrong\r\n"));
 
     OpenFilePicker picker = OpenPicker();
     ASSERT_TRUE(picker.Found()) << "no picker appeared";
@@ -169,7 +183,8 @@ TEST_P(Browse, CancelKeepsWhatWasTypedInBothBoxesAndTheCurrentFolder) {
     picker.Cancel();
     ASSERT_TRUE(picker.WaitUntilClosed(kMessageTimeoutMs));
 
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(session_.Dialog()) != FALSE; }, kMessageTimeoutMs));
+    EXPECT_TRUE(
+        WaitUntil([&] { return IsWindowEnabled(session_.Dialog()) != FALSE; }, kMessageTimeoutMs));
     EXPECT_EQ(session_.Text(kInputPath), "typed-in.csv");
     EXPECT_EQ(session_.Text(kOutputPath), "typed-out.htm");
     EXPECT_EQ(ProgramFolder(), before);
@@ -181,7 +196,8 @@ TEST_P(Browse, TextTypedIntoTheOtherBoxSurvivesAPick) {
     ASSERT_TRUE(picker.Found()) << "no picker appeared";
     Choose(picker, elsewhere_.File(std::string("picked") + GetParam().extension));
 
-    EXPECT_EQ(session_.Text(GetParam().box), elsewhere_.File(std::string("picked") + GetParam().extension));
+    EXPECT_EQ(session_.Text(GetParam().box),
+              elsewhere_.File(std::string("picked") + GetParam().extension));
     EXPECT_EQ(session_.Text(GetParam().otherBox), "typed but not yet read");
 }
 
@@ -194,13 +210,16 @@ TEST_P(Browse, PickingTwiceKeepsTheLastChoice) {
         ASSERT_TRUE(picker.Found()) << "no picker appeared for " << name;
         EXPECT_EQ(picker.SelectedFilter(), 0);
         Choose(picker, elsewhere_.File(std::string(name) + GetParam().extension));
-        EXPECT_EQ(session_.Text(GetParam().box), elsewhere_.File(std::string(name) + GetParam().extension));
+        EXPECT_EQ(session_.Text(GetParam().box),
+                  elsewhere_.File(std::string(name) + GetParam().extension));
         EXPECT_EQ(ProgramFolder(), before);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pickers, Browse, ::testing::ValuesIn(kPickers),
-                         [](const ::testing::TestParamInfo<Picker>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Picker>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace gui_test

@@ -1,6 +1,6 @@
 // Every way of closing the main dialog ends the program, silently.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 
@@ -30,8 +30,7 @@ const CloseAction kCloseActions[] = {
     {"EscapeInInputBox", [](QuillbarSession& s) { KeyInEditBox(s, kInputPath, VK_ESCAPE); }},
     {"EscapeOnQuit", [](QuillbarSession& s) { PostKey(s.Control(IDOK), VK_ESCAPE); }},
     // What the close box and Alt+F4 send.
-    {"CloseBox",
-     [](QuillbarSession& s) { PostMessageA(s.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    {"CloseBox", [](QuillbarSession& s) { PostMessageA(s.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
 };
 
 class Closing : public ::testing::TestWithParam<CloseAction> {};

@@ -1,6 +1,6 @@
 // Convert: what reaches the output file and what the user is told.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
@@ -41,7 +41,6 @@ protected:
         EXPECT_FALSE(box.hasIcon);
         EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
     }
-
 };
 
 TEST_F(Conversion, TypedPathsAppendTheExactTableAndSayDone) {
@@ -61,7 +60,8 @@ TEST_F(Conversion, TypedPathsAppendTheExactTableAndSayDone) {
 TEST_F(Conversion, PathsTypedKeyByKeyAreUsed) {
     ASSERT_TRUE(WriteFileBytes(folder_.File("in.csv"), "a,b\n"));
     // Relative names: the program's current folder is the test's folder.
-    for (const auto& [id, text] : {std::pair{kInputPath, "in.csv"}, std::pair{kOutputPath, "o.htm"}}) {
+    for (const auto& [id, text] :
+         {std::pair{kInputPath, "in.csv"}, std::pair{kOutputPath, "o.htm"}}) {
         for (const char* c = text; *c; ++c)
             PostMessageA(session_.Control(id), WM_CHAR, static_cast<unsigned char>(*c), 1);
         std::string expected = text;
@@ -228,8 +228,8 @@ HANDLE MakeReadOnly(const std::string& path) {
 
 // Another program holds the file open and shares it with nobody.
 HANDLE LockExclusively(const std::string& path) {
-    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 HANDLE Nothing(const std::string&) { return INVALID_HANDLE_VALUE; }
@@ -275,8 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         UnwritableOutput{"Folder", "a-folder", std::nullopt, MakeFolder},
         UnwritableOutput{"MissingFolder", "no-such-folder\\out.html", std::nullopt, Nothing},
-        UnwritableOutput{"LockedByAnotherProgram", "locked.html", kEarlierContent,
-                         LockExclusively},
+        UnwritableOutput{"LockedByAnotherProgram", "locked.html", kEarlierContent, LockExclusively},
         UnwritableOutput{"ReadOnlyFile", "read-only.html", kEarlierContent, MakeReadOnly}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -1,7 +1,7 @@
 // The current drive and folder kept around a file picker, checked inside
 // this process: the picker may leave the process anywhere, on any drive.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cctype>
 #include <string>
@@ -46,7 +46,8 @@ TEST_F(CurrentDirectoryKeeperTest, RestoresTheFolderAfterAMoveOnTheSameDrive) {
 // always at hand.
 TEST_F(CurrentDirectoryKeeperTest, RestoresDriveAndFolderAfterAMoveToAnotherDrive) {
     const char other[] = "Z:\\";
-    if (std::toupper(static_cast<unsigned char>(startFolder_[0])) == 'Z' || GetDriveTypeA(other) <= DRIVE_NO_ROOT_DIR)
+    if (std::toupper(static_cast<unsigned char>(startFolder_[0])) == 'Z' ||
+        GetDriveTypeA(other) <= DRIVE_NO_ROOT_DIR)
         GTEST_SKIP() << "no second drive here";
     wchar_t saved[MAX_PATH] = {};
     const CurrentDirectoryKeeper keeper(saved);

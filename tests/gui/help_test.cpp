@@ -1,7 +1,7 @@
 // Help and F1 hand the help page's URL to the shell. Wine passes it on to the
 // browser that run-gui-tests.sh installs: a script that records its arguments.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -98,8 +98,8 @@ TEST_F(Help, F1HeldDownOpensTheHelpPageOnce) {
 }
 
 TEST_F(Help, F1FromTheKeyboardOpensTheHelpPage) {
-    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == session_.Dialog(); },
-                          kMessageTimeoutMs))
+    ASSERT_TRUE(
+        WaitUntil([&] { return GetForegroundWindow() == session_.Dialog(); }, kMessageTimeoutMs))
         << "the dialog is not the foreground window";
     ASSERT_TRUE(SendKeyChord({VK_F1}));
     ExpectHelpPageOpenedOnce();
@@ -108,8 +108,8 @@ TEST_F(Help, F1FromTheKeyboardOpensTheHelpPage) {
 class ModifiedF1 : public Help, public ::testing::WithParamInterface<WORD> {};
 
 TEST_P(ModifiedF1, DoesNotOpenTheHelpPage) {
-    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == session_.Dialog(); },
-                          kMessageTimeoutMs))
+    ASSERT_TRUE(
+        WaitUntil([&] { return GetForegroundWindow() == session_.Dialog(); }, kMessageTimeoutMs))
         << "the dialog is not the foreground window";
     ASSERT_TRUE(SendKeyChord({GetParam(), VK_F1}));
     // Long enough for a browser to have been started by a plain F1.

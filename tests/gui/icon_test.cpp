@@ -1,6 +1,6 @@
 // The window's icon, and the window minimised.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <optional>
 

@@ -3,9 +3,9 @@
 // i686 program under emulation): the dialog appears, centred, with its
 // title; Convert with typed paths appends the exact table and says "Done";
 // Browse opens the file picker and a picked file fills the box; the system
-// menu's About command opens the About box; Quit ends the program. Prints one line per check, "PASS: name" or
-// "FAIL: name (why)", and last "checks finished". Exit status 0 only when
-// every check passed.
+// menu's About command opens the About box; Quit ends the program. Prints one line per check,
+// "PASS: name" or "FAIL: name (why)", and last "checks finished". Exit status 0 only when every
+// check passed.
 //
 // Usage: quillbar_one_session_checks [TIMEOUT_SECONDS]
 // TIMEOUT_SECONDS (default 20) bounds each wait for the program; emulated
@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "support/main_dialog.h"
 #include "support/file_bytes.h"
+#include "support/main_dialog.h"
 #include "support/open_file_picker.h"
 #include "support/quillbar_session.h"
 #include "support/test_environment.h"
@@ -57,13 +57,16 @@ private:
 std::string Quoted(const std::string& text) {
     std::string quoted = "\"";
     for (unsigned char c : text) {
-        if (c == '\r') quoted += "\\r";
-        else if (c == '\n') quoted += "\\n";
+        if (c == '\r')
+            quoted += "\\r";
+        else if (c == '\n')
+            quoted += "\\n";
         else if (c < 0x20 || c >= 0x7f) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
             quoted += escaped;
-        } else quoted += static_cast<char>(c);
+        } else
+            quoted += static_cast<char>(c);
     }
     return quoted + "\"";
 }
@@ -86,8 +89,8 @@ void LetWineDrawFrames() {
 
 void CheckCentred(Report& report, HWND dialog) {
     RECT work{}, window{};
-    bool measured = SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) &&
-                    GetWindowRect(dialog, &window);
+    bool measured =
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) && GetWindowRect(dialog, &window);
     // Halving may round either way: one pixel of leeway on each axis.
     int horizontalSlack = (window.left - work.left) - (work.right - window.right);
     int verticalSlack = (window.top - work.top) - (work.bottom - window.bottom);
@@ -100,9 +103,10 @@ void CheckConvert(Report& report, QuillbarSession& session, const TempFolder& fo
                   unsigned long timeoutMs) {
     std::string input = folder.File("people.csv");
     std::string output = folder.File("people.html");
-    if (!report.Require("input and earlier output written",
-                        WriteFileBytes(input, kSampleInput) && WriteFileBytes(output, kEarlierContent),
-                        "in " + folder.Path()))
+    if (!report.Require(
+            "input and earlier output written",
+            WriteFileBytes(input, kSampleInput) && WriteFileBytes(output, kEarlierContent),
+            "in " + folder.Path()))
         return;
     // The first message to a control may find its code not yet translated.
     bool typed = WaitUntil([&] { return session.Type(kInputPath, input); }, timeoutMs, 200) &&
@@ -132,17 +136,20 @@ void CheckBrowse(Report& report, QuillbarSession& session, const TempFolder& fol
                  unsigned long timeoutMs) {
     session.Click(kBrowseInput);
     OpenFilePicker picker(session.Process().Id(), session.Dialog(), timeoutMs);
-    if (!report.Check("Browse opens the file picker", picker.Found(), "none within the time")) return;
+    if (!report.Check("Browse opens the file picker", picker.Found(), "none within the time"))
+        return;
     const std::vector<std::string> filters = picker.FilterNames();
-    report.Check("the picker lists the CSV filters, the first selected",
-                 filters.size() == 3 && filters[0] == "CSV Files (*.csv)" && picker.SelectedFilter() == 0,
-                 std::to_string(filters.size()) + " filters, first " +
-                     Quoted(filters.empty() ? "" : filters[0]));
+    report.Check(
+        "the picker lists the CSV filters, the first selected",
+        filters.size() == 3 && filters[0] == "CSV Files (*.csv)" && picker.SelectedFilter() == 0,
+        std::to_string(filters.size()) + " filters, first " +
+            Quoted(filters.empty() ? "" : filters[0]));
     const std::string picked = folder.File("picked.csv");
     const bool closed = picker.Open(picked) && picker.WaitUntilClosed(timeoutMs);
-    report.Check("a picked file's full path fills the input box",
-                 closed && WaitUntil([&] { return session.Text(kInputPath) == picked; }, timeoutMs),
-                 closed ? "the box shows " + Quoted(session.Text(kInputPath)) : "the picker stayed open");
+    report.Check(
+        "a picked file's full path fills the input box",
+        closed && WaitUntil([&] { return session.Text(kInputPath) == picked; }, timeoutMs),
+        closed ? "the box shows " + Quoted(session.Text(kInputPath)) : "the picker stayed open");
 }
 
 void CheckAbout(Report& report, QuillbarSession& session, unsigned long timeoutMs) {
@@ -159,11 +166,12 @@ void CheckAbout(Report& report, QuillbarSession& session, unsigned long timeoutM
             return false;
         },
         timeoutMs);
-    if (!report.Check("the About command opens the About box", about != nullptr, "none within the time"))
+    if (!report.Check("the About command opens the About box", about != nullptr,
+                      "none within the time"))
         return;
     PostKey(GetDlgItem(about, IDOK), VK_ESCAPE);
-    report.Check("Escape closes the About box", WaitUntil([&] { return !IsWindow(about); }, timeoutMs),
-                 "it stays open");
+    report.Check("Escape closes the About box",
+                 WaitUntil([&] { return !IsWindow(about); }, timeoutMs), "it stays open");
 }
 
 void CheckQuit(Report& report, QuillbarSession& session, unsigned long timeoutMs) {
@@ -181,8 +189,9 @@ int RunChecks(unsigned long timeoutMs) {
                       session.Process().StartError()))
         return 1;
     HWND dialog = session.WaitForDialog(timeoutMs);
-    if (report.Check("its dialog appears", dialog != nullptr,
-                     session.Process().IsRunning() ? "none within the time" : "the program ended")) {
+    if (report.Check(
+            "its dialog appears", dialog != nullptr,
+            session.Process().IsRunning() ? "none within the time" : "the program ended")) {
         // Under emulation the program may still be busy with its start for
         // longer than one message's time limit.
         WaitUntil([&] { return Answers(dialog); }, timeoutMs);

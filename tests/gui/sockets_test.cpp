@@ -1,7 +1,7 @@
 // Start-up with a stand-in wsock32.dll beside a copy of the program: the
 // copy is called qbcopy.exe, so its title differs from the usual one.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <map>
 #include <string>
@@ -37,8 +37,8 @@ protected:
     void Start(const std::string& mode) {
         ASSERT_TRUE(CopyFileA(QuillbarExe().c_str(), folder_.File(kCopyName).c_str(), FALSE))
             << "cannot copy " << QuillbarExe();
-        ASSERT_TRUE(CopyFileA(StubWsockDll(mode).c_str(), folder_.File("wsock32.dll").c_str(),
-                              FALSE))
+        ASSERT_TRUE(
+            CopyFileA(StubWsockDll(mode).c_str(), folder_.File("wsock32.dll").c_str(), FALSE))
             << "cannot copy " << StubWsockDll(mode);
         ASSERT_TRUE(PreferDllBesideCopy()) << "cannot write Wine's DLL preference";
         session_ = std::make_unique<QuillbarSession>(

@@ -1,6 +1,6 @@
 // The main dialog as it opens: window, controls, focus and place.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cctype>
 #include <string>
@@ -84,12 +84,12 @@ TEST_F(StartState, DialogIsCentredInTheWorkArea) {
     int verticalSlack = (window.top - work.top) - (work.bottom - window.bottom);
     EXPECT_LE(std::abs(horizontalSlack), 1)
         << "window " << window.left << "," << window.top << "-" << window.right << ","
-        << window.bottom << " in work area " << work.left << "," << work.top << "-"
-        << work.right << "," << work.bottom;
+        << window.bottom << " in work area " << work.left << "," << work.top << "-" << work.right
+        << "," << work.bottom;
     EXPECT_LE(std::abs(verticalSlack), 1)
         << "window " << window.left << "," << window.top << "-" << window.right << ","
-        << window.bottom << " in work area " << work.left << "," << work.top << "-"
-        << work.right << "," << work.bottom;
+        << window.bottom << " in work area " << work.left << "," << work.top << "-" << work.right
+        << "," << work.bottom;
 }
 
 TEST_F(StartState, EveryControlIsInTemplateOrderWithItsIdClassTextStyleAndPlace) {
@@ -98,8 +98,8 @@ TEST_F(StartState, EveryControlIsInTemplateOrderWithItsIdClassTextStyleAndPlace)
     for (size_t i = 0; i < children.size(); ++i) {
         const ExpectedControl& expected = kControls[i];
         HWND control = children[i];
-        SCOPED_TRACE("control #" + std::to_string(i + 1) + " (id " +
-                     std::to_string(expected.id) + ")");
+        SCOPED_TRACE("control #" + std::to_string(i + 1) + " (id " + std::to_string(expected.id) +
+                     ")");
         EXPECT_EQ(static_cast<WORD>(GetDlgCtrlID(control)), static_cast<WORD>(expected.id));
         std::string className = ClassNameOf(control);
         EXPECT_TRUE(SameIgnoringCase(className, expected.className)) << className;
@@ -111,8 +111,8 @@ TEST_F(StartState, EveryControlIsInTemplateOrderWithItsIdClassTextStyleAndPlace)
         // An edit control draws its border itself: it may trade WS_BORDER
         // for the sunken WS_EX_CLIENTEDGE when it is created.
         LONG allowedExStyle = WS_EX_NOPARENTNOTIFY;  // added to every dialog control
-        if (className == "Edit" && (expected.furtherStyles & WS_BORDER) &&
-            !(style & WS_BORDER) && (exStyle & WS_EX_CLIENTEDGE)) {
+        if (className == "Edit" && (expected.furtherStyles & WS_BORDER) && !(style & WS_BORDER) &&
+            (exStyle & WS_EX_CLIENTEDGE)) {
             style |= WS_BORDER;
             allowedExStyle |= WS_EX_CLIENTEDGE;
         }
@@ -121,8 +121,8 @@ TEST_F(StartState, EveryControlIsInTemplateOrderWithItsIdClassTextStyleAndPlace)
             << (WS_CHILD | WS_VISIBLE | expected.furtherStyles);
         EXPECT_EQ(exStyle & ~allowedExStyle, 0) << std::hex << "extended style 0x" << exStyle;
         EXPECT_EQ(GetWindowContextHelpId(control), 0u);
-        PixelBox place = DialogUnitsToPixels(expected.x, expected.y, expected.width,
-                                             expected.height);
+        PixelBox place =
+            DialogUnitsToPixels(expected.x, expected.y, expected.width, expected.height);
         RECT actual = RectIn(control, session_.Dialog());
         EXPECT_EQ(actual.left, place.left);
         EXPECT_EQ(actual.top, place.top);

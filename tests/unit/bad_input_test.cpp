@@ -83,7 +83,8 @@ TEST_P(BadInput, ControlCharactersOnly) {
     } cases[] = {
         {"only CRs: one last line of white space", Repeat("\r", 100000),
          "<table>" + emptyRow + "</table>"},
-        {"only LFs: an empty row each", Repeat("\n", 1000), "<table>" + Repeat(emptyRow, 1000) + "</table>"},
+        {"only LFs: an empty row each", Repeat("\n", 1000),
+         "<table>" + Repeat(emptyRow, 1000) + "</table>"},
         {"only CR LFs", Repeat("\r\n", 1000), "<table>" + Repeat(emptyRow, 1000) + "</table>"},
         {"only Ctrl-Z: nothing is read", Repeat("\x1A", 100000), "<table></table>"},
         {"LF CR: the CR starts the next line", Repeat("\n\r", 3),
@@ -113,7 +114,8 @@ TEST_P(BadInput, RandomBytes) {
     for (unsigned seed = 1; seed <= 3; ++seed) {
         for (const bool ctrlZ : {true, false}) {
             const std::string input = RandomBytes(seed, 200000, ctrlZ);
-            EXPECT_EQ(Convert(input), ReferenceTable(input)) << "seed " << seed << " ctrl-z " << ctrlZ;
+            EXPECT_EQ(Convert(input), ReferenceTable(input))
+                << "seed " << seed << " ctrl-z " << ctrlZ;
         }
         const std::string syntax = RandomSyntax(seed, 200000);
         EXPECT_EQ(Convert(syntax), ReferenceTable(syntax)) << "syntax seed " << seed;

@@ -78,14 +78,19 @@ TEST(ConsoleConverter, FailuresExitWithOneAndSayWhy) {
         std::string err;
     } cases[] = {
         {{"missing.csv", "out.htm"},
-         "quillbar-convert: Error Reading File: Read from File: missing.csv: No such file or directory\n"},
-        {{"", "out.htm"}, "quillbar-convert: Error Reading File: Read from File: no file name given\n"},
+         "quillbar-convert: Error Reading File: Read from File: missing.csv: No such file or "
+         "directory\n"},
+        {{"", "out.htm"},
+         "quillbar-convert: Error Reading File: Read from File: no file name given\n"},
         {{"in.csv", "/dev/full"},
-         "quillbar-convert: Error Writing File: Save to File: /dev/full: No space left on device\n"},
+         "quillbar-convert: Error Writing File: Save to File: /dev/full: No space left on "
+         "device\n"},
         {{"in.csv", "no/such/dir.htm"},
-         "quillbar-convert: Error Writing File: Save to File: no/such/dir.htm: No such file or directory\n"},
+         "quillbar-convert: Error Writing File: Save to File: no/such/dir.htm: No such file or "
+         "directory\n"},
         {{"in.csv", "./in.csv"},
-         "quillbar-convert: Output File Is the Input File: Save to File: ./in.csv: the same file as in.csv\n"},
+         "quillbar-convert: Output File Is the Input File: Save to File: ./in.csv: the same file "
+         "as in.csv\n"},
     };
     for (const auto& mode : kEachMode) {
         for (const auto& c : cases) {
@@ -110,9 +115,10 @@ TEST(ConsoleConverter, LineTooLongForMemoryIsReportedAndTheTableClosed) {
     TempDir dir;
     WriteBytes(dir.File("in.csv"), "a,b\n" + std::string(24 << 20, ',') + "\n");
     for (const auto& mode : kEachMode) {
-        std::string command = "cd " + Quote(dir.path()) + " && ulimit -v 200000 && " +
-                              Quote(QUILLBAR_CONVERT_PATH);
-        for (const std::string& arg : With(mode, {"in.csv", "out.htm"})) command += " " + Quote(arg);
+        std::string command =
+            "cd " + Quote(dir.path()) + " && ulimit -v 200000 && " + Quote(QUILLBAR_CONVERT_PATH);
+        for (const std::string& arg : With(mode, {"in.csv", "out.htm"}))
+            command += " " + Quote(arg);
         command += " 2>" + Quote(dir.File(".stderr"));
         const int raw = std::system(command.c_str());
         EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << mode.size();

@@ -70,10 +70,17 @@ TEST_P(RunConversionTest, InputShapes) {
         {"lf only", "a,b\n", "<table>" + ab + "</table>"},
         {"crlf", "a,b\r\n", "<table>" + ab + "</table>"},
         {"empty line", "\r\n", "<table>" + empty + "</table>"},
-        {"last line without line end", "a,b\nx", "<table>" + ab + "<tr>\r\n<td>x</td></tr>\r\n</table>"},
+        {"last line without line end", "a,b\nx",
+         "<table>" + ab + "<tr>\r\n<td>x</td></tr>\r\n</table>"},
         {"single unterminated line", "a,b", "<table>" + ab + "</table>"},
-        {"ctrl-z ends input", "a,b\r\n\x1A" "c,d\r\n", "<table>" + ab + "</table>"},
-        {"ctrl-z ends a last line", "a,b\x1A" "c\n", "<table>" + ab + "</table>"},
+        {"ctrl-z ends input",
+         "a,b\r\n\x1A"
+         "c,d\r\n",
+         "<table>" + ab + "</table>"},
+        {"ctrl-z ends a last line",
+         "a,b\x1A"
+         "c\n",
+         "<table>" + ab + "</table>"},
         {"lone cr stays in the cell", "a\rb\n", "<table><tr>\r\n<td>a\rb</td></tr>\r\n</table>"},
         {"nul is data", "a\0b\n"s, "<table><tr>\r\n<td>a\0b</td></tr>\r\n</table>"s},
     };
@@ -86,8 +93,12 @@ TEST_P(RunConversionTest, CrLfAcrossTheReadBlockBoundary) {
     const std::string first(64 * 1024 - 1, 'a');
     const std::string crlf = ConvertBytes(first + "\r\nb,c\r\n");
     EXPECT_EQ(crlf, ConvertBytes(first + "\nb,c\n"));
-    EXPECT_EQ(crlf, "<table>" "<tr>\r\n<td>" + first + "</td></tr>\r\n"
-                    "<tr>\r\n<td>b</td>\r\n<td>c</td></tr>\r\n</table>");
+    EXPECT_EQ(crlf,
+              "<table>"
+              "<tr>\r\n<td>" +
+                  first +
+                  "</td></tr>\r\n"
+                  "<tr>\r\n<td>b</td>\r\n<td>c</td></tr>\r\n</table>");
     // A CR at the boundary that is not part of a CR LF stays.
     EXPECT_EQ(ConvertBytes(first + "\rx\n"),
               "<table><tr>\r\n<td>" + first + "\rx</td></tr>\r\n</table>");
@@ -169,8 +180,8 @@ TEST(RunConversion, WriteFailureMidwayReadsNoFurther) {
 
 TEST_P(RunConversionTest, InputThatCannotBeOpenedIsReportedAndNotCreated) {
     TempDir dir;
-    const std::vector<std::string> inputs = {
-        "", dir.File("missing.csv"), dir.File("nodir/in.csv"), dir.path()};
+    const std::vector<std::string> inputs = {"", dir.File("missing.csv"), dir.File("nodir/in.csv"),
+                                             dir.path()};
     for (const std::string& in : inputs) {
         RecordingHost host(in, dir.File("out.htm"));
         EXPECT_FALSE(Run(host)) << in;
@@ -222,13 +233,17 @@ TEST_P(RunConversionTest, InputGrowingDuringTheRunIsConvertedAsItWas) {
         using RecordingHost::RecordingHost;
         void RefreshPaths() override {
             RecordingHost::RefreshPaths();
-            if (refreshCount > 1) std::ofstream(m_inputPath, std::ios::app | std::ios::binary) << "more\n";
+            if (refreshCount > 1)
+                std::ofstream(m_inputPath, std::ios::app | std::ios::binary) << "more\n";
         }
     } host(dir.File("in.csv"), dir.File("out.htm"));
     WriteBytes(dir.File("in.csv"), "a\nb\n");
     EXPECT_TRUE(Run(host, OpenInputFile, 1));
     EXPECT_EQ(ReadBytes(dir.File("out.htm")),
-              "<table>" "<tr>\r\n<td>a</td></tr>\r\n" "<tr>\r\n<td>b</td></tr>\r\n" "</table>");
+              "<table>"
+              "<tr>\r\n<td>a</td></tr>\r\n"
+              "<tr>\r\n<td>b</td></tr>\r\n"
+              "</table>");
 }
 
 // Runs out of memory for real: in a child process whose address space is
@@ -264,16 +279,17 @@ TEST_P(RunConversionTest, LineTooLongForMemoryClosesTheTableAndNamesTheLine) {
         const rlimit bound{limit, limit};
         if (setrlimit(RLIMIT_AS, &bound) != 0) _exit(10);
         const bool done = Run(host, open);
-        const bool told = host.messages == std::vector<Message>{kReadError} &&
-                          host.details == std::vector<std::string>{
-                                              "in: line 2: not enough memory for this line"};
+        const bool told =
+            host.messages == std::vector<Message>{kReadError} &&
+            host.details == std::vector<std::string>{"in: line 2: not enough memory for this line"};
         _exit(done ? 11 : told ? 0 : 12);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status)) << "the run crashed";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no limit, 11: Done, 12: another message";
-    EXPECT_EQ(ReadBytes(dir.File("out.htm")), "<table><tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n</table>");
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")),
+              "<table><tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n</table>");
 }
 
 TEST_P(RunConversionTest, PipeIsReadToItsEnd) {

@@ -21,9 +21,9 @@
 namespace {
 
 struct ProcessResult {
-    int status = -1;           // exit status, or -1 if it did not exit normally in time
-    long peakMemoryKiB = 0;    // the child's peak resident set
-    std::string errors;        // what it wrote to standard error
+    int status = -1;         // exit status, or -1 if it did not exit normally in time
+    long peakMemoryKiB = 0;  // the child's peak resident set
+    std::string errors;      // what it wrote to standard error
 };
 
 // Runs the converter with `args` in `dir`; `limitFileSize` caps the size of
@@ -92,7 +92,9 @@ ProcessResult RunConverter(const TempDir& dir, const std::vector<std::string>& a
 
 const std::vector<std::vector<std::string>> kEachMode = {{}, {"--buffered"}};
 
-std::string ModeName(const std::vector<std::string>& mode) { return mode.empty() ? "per row" : mode[0]; }
+std::string ModeName(const std::vector<std::string>& mode) {
+    return mode.empty() ? "per row" : mode[0];
+}
 
 TEST(ConverterLimits, LineOfSeveralHundredMegabytes) {
 #ifdef QUILLBAR_SANITIZED
@@ -100,7 +102,8 @@ TEST(ConverterLimits, LineOfSeveralHundredMegabytes) {
 #endif
     // One line of 300 MB: the same eight fields over and over, commas and
     // quotes included, then CR LF.
-    const std::string record = "1042,\"Smith, Anna\",anna.1042@example.com,Berlin,18699.66,2024-05-12,yes,ok";
+    const std::string record =
+        "1042,\"Smith, Anna\",anna.1042@example.com,Berlin,18699.66,2024-05-12,yes,ok";
     const std::string unit = record + ",";
     const std::size_t times = 300'000'000 / unit.size();
     TempDir dir;
@@ -110,9 +113,10 @@ TEST(ConverterLimits, LineOfSeveralHundredMegabytes) {
         in << record << "\r\n";
     }
     const std::size_t lineBytes = times * unit.size() + record.size() + 2;
-    const std::string cells = "<td>1042</td>\r\n<td>Smith, Anna</td>\r\n<td>anna.1042@example.com</td>\r\n"
-                              "<td>Berlin</td>\r\n<td>18699.66</td>\r\n<td>2024-05-12</td>\r\n"
-                              "<td>yes</td>\r\n<td>ok</td>";
+    const std::string cells =
+        "<td>1042</td>\r\n<td>Smith, Anna</td>\r\n<td>anna.1042@example.com</td>\r\n"
+        "<td>Berlin</td>\r\n<td>18699.66</td>\r\n<td>2024-05-12</td>\r\n"
+        "<td>yes</td>\r\n<td>ok</td>";
 
     for (const auto& mode : kEachMode) {
         std::vector<std::string> args = mode;

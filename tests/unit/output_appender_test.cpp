@@ -46,10 +46,10 @@ TEST(AppendToOutput, FailuresShowOneMessageAndCreateNothing) {
     TempDir dir;
     WriteBytes(dir.File("plain"), "");
     const std::vector<std::string> unwritable = {
-        dir.File("missing/out.htm"),     // missing directory
-        dir.path(),                      // a directory
-        dir.File("plain/out.htm"),       // a file where a directory should be
-        "/dev/full",                     // opens, but the write fails
+        dir.File("missing/out.htm"),  // missing directory
+        dir.path(),                   // a directory
+        dir.File("plain/out.htm"),    // a file where a directory should be
+        "/dev/full",                  // opens, but the write fails
     };
     for (const std::string& path : unwritable) {
         RecordingHost host("", path);

@@ -24,7 +24,9 @@ std::ostream& operator<<(std::ostream& out, const RowCase& c) { return out << c.
 bool NoLeadBytes(unsigned char) { return false; }
 
 // Code page 932 (Shift JIS).
-bool ShiftJisLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool ShiftJisLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 class WorkedExamples : public ::testing::TestWithParam<RowCase> {};
 
@@ -49,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"unterminated_after_cell", "a,\"b,c\n", "<tr>\n<td>a</td>\n<td>b,c</td></tr>\n"},
         RowCase{"quote_comma_closes", "\"a\"\",b\",c\n",
                 "<tr>\n<td>a\"</td>\n<td>b\"</td>\n<td>c</td></tr>\n"},
-        RowCase{"triple_quotes", "\"\"\"a\"\"\",b\n", "<tr>\n<td>\"\"a\"\"</td>\n<td>b</td></tr>\n"},
+        RowCase{"triple_quotes", "\"\"\"a\"\"\",b\n",
+                "<tr>\n<td>\"\"a\"\"</td>\n<td>b</td></tr>\n"},
         RowCase{"closing_quote_then_space", "\"abc\" ,x\n", "<tr>\n<td>abc\" ,x</td></tr>\n"},
         RowCase{"spaces", " a , b  \n", "<tr>\n<td> a </td>\n<td> b</td></tr>\n"},
         RowCase{"inner_quote_plain", "x\"y,z\n", "<tr>\n<td>x\"y</td>\n<td>z</td></tr>\n"},
@@ -63,29 +66,29 @@ TEST_P(EdgeCases, GiveExactRowText) {
 
 INSTANTIATE_TEST_SUITE_P(
     RowConverter, EdgeCases,
-    ::testing::Values(
-        RowCase{"empty_string", "", Row({""})},
-        RowCase{"white_space_only", " \t\r\v\f \n", Row({""})},
-        RowCase{"no_line_feed", "a,b", Row({"a", "b"})},
-        RowCase{"crlf_end", "a,b\r\n", Row({"a", "b"})},
-        RowCase{"trailing_mix_trimmed", "a\t \r\r\n", Row({"a"})},
-        RowCase{"inner_white_space_kept", "a\t\r b,\tc\n", Row({"a\t\r b", "\tc"})},
-        RowCase{"leading_white_space_kept", "  a\n", Row({"  a"})},
-        RowCase{"tab_separated_is_one_cell", "a\tb\tc\n", Row({"a\tb\tc"})},
-        RowCase{"high_bytes_not_white_space", "a\xA0\x85\n", Row({"a\xA0\x85"})},
-        RowCase{"lone_quote", "\"", Row({""})},
-        RowCase{"quote_comma_is_empty_quoted_cell", "\",\n", Row({"", ""})},
-        RowCase{"well_formed_last_quoted", "a,\"b,c\"\n", Row({"a", "b,c"})},
-        RowCase{"quoted_then_trailing_spaces", "\"b\"  \n", Row({"b"})},
-        RowCase{"quote_text_after_close", "\"ab\"cd,e\n", Row({"ab\"cd,e"})},
-        RowCase{"comma_in_quote_needs_quote_before", "\"a,b\",c,\"d\"\n", Row({"a,b", "c", "d"})},
-        RowCase{"quote_not_first_does_not_open", "a\"b,c\"\n", Row({"a\"b", "c\""})},
-        RowCase{"empty_quoted_last", "a,\"\"\n", Row({"a", ""})},
-        // NUL is an ordinary byte, and the trim sees the whole line.
-        RowCase{"nul_in_cell", "a\0b\n"s, Row({"a\0b"s})},
-        RowCase{"nul_after_space", "a \0b\n"s, Row({"a \0b"s})},
-        RowCase{"white_space_after_nul_trimmed", "a\0 \r\n"s, Row({"a\0"s})},
-        RowCase{"nul_cells", "\0,\0\n"s, Row({"\0"s, "\0"s})}));
+    ::testing::Values(RowCase{"empty_string", "", Row({""})},
+                      RowCase{"white_space_only", " \t\r\v\f \n", Row({""})},
+                      RowCase{"no_line_feed", "a,b", Row({"a", "b"})},
+                      RowCase{"crlf_end", "a,b\r\n", Row({"a", "b"})},
+                      RowCase{"trailing_mix_trimmed", "a\t \r\r\n", Row({"a"})},
+                      RowCase{"inner_white_space_kept", "a\t\r b,\tc\n", Row({"a\t\r b", "\tc"})},
+                      RowCase{"leading_white_space_kept", "  a\n", Row({"  a"})},
+                      RowCase{"tab_separated_is_one_cell", "a\tb\tc\n", Row({"a\tb\tc"})},
+                      RowCase{"high_bytes_not_white_space", "a\xA0\x85\n", Row({"a\xA0\x85"})},
+                      RowCase{"lone_quote", "\"", Row({""})},
+                      RowCase{"quote_comma_is_empty_quoted_cell", "\",\n", Row({"", ""})},
+                      RowCase{"well_formed_last_quoted", "a,\"b,c\"\n", Row({"a", "b,c"})},
+                      RowCase{"quoted_then_trailing_spaces", "\"b\"  \n", Row({"b"})},
+                      RowCase{"quote_text_after_close", "\"ab\"cd,e\n", Row({"ab\"cd,e"})},
+                      RowCase{"comma_in_quote_needs_quote_before", "\"a,b\",c,\"d\"\n",
+                              Row({"a,b", "c", "d"})},
+                      RowCase{"quote_not_first_does_not_open", "a\"b,c\"\n", Row({"a\"b", "c\""})},
+                      RowCase{"empty_quoted_last", "a,\"\"\n", Row({"a", ""})},
+                      // NUL is an ordinary byte, and the trim sees the whole line.
+                      RowCase{"nul_in_cell", "a\0b\n"s, Row({"a\0b"s})},
+                      RowCase{"nul_after_space", "a \0b\n"s, Row({"a \0b"s})},
+                      RowCase{"white_space_after_nul_trimmed", "a\0 \r\n"s, Row({"a\0"s})},
+                      RowCase{"nul_cells", "\0,\0\n"s, Row({"\0"s, "\0"s})}));
 
 struct DbcsCase {
     const char* name;
@@ -103,14 +106,14 @@ TEST_P(DoubleByteTrim, NeverTakesATrailByteForWhiteSpace) {
 
 INSTANTIATE_TEST_SUITE_P(
     RowConverter, DoubleByteTrim,
-    ::testing::Values(
-        DbcsCase{"lead_then_space_keeps_space", "a\x81 \n", "a\x81 "},
-        DbcsCase{"lead_then_space_at_end", "\xE0 ", "\xE0 "},
-        DbcsCase{"space_after_whole_character_trimmed", "\x82\xA0  \n", "\x82\xA0"},
-        DbcsCase{"lead_then_line_feed_kept", "x\x9F\n", "x\x9F\n"},
-        DbcsCase{"lone_lead_at_end", "ab\xFC", "ab\xFC"},
-        DbcsCase{"characters_in_a_row", "\x81\x40\x81\x40 \x81 \r\n", "\x81\x40\x81\x40 \x81 "},
-        DbcsCase{"non_lead_high_byte_then_space", "a\xA0 \n", "a\xA0"}));
+    ::testing::Values(DbcsCase{"lead_then_space_keeps_space", "a\x81 \n", "a\x81 "},
+                      DbcsCase{"lead_then_space_at_end", "\xE0 ", "\xE0 "},
+                      DbcsCase{"space_after_whole_character_trimmed", "\x82\xA0  \n", "\x82\xA0"},
+                      DbcsCase{"lead_then_line_feed_kept", "x\x9F\n", "x\x9F\n"},
+                      DbcsCase{"lone_lead_at_end", "ab\xFC", "ab\xFC"},
+                      DbcsCase{"characters_in_a_row", "\x81\x40\x81\x40 \x81 \r\n",
+                               "\x81\x40\x81\x40 \x81 "},
+                      DbcsCase{"non_lead_high_byte_then_space", "a\xA0 \n", "a\xA0"}));
 
 TEST(DoubleByteTrim, WithoutLeadBytesTheSpaceGoes) {
     EXPECT_EQ(ConvertLineToRow("a\x81 \n", NoLeadBytes), Row({"a\x81"}));

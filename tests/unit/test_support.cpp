@@ -92,9 +92,12 @@ std::string Row(const std::vector<std::string>& cells) {
 
 std::string OutputKindName(OutputKind kind) {
     switch (kind) {
-    case OutputKind::AppendEachRow: return "AppendEachRow";
-    case OutputKind::Buffered: return "Buffered";
-    case OutputKind::BufferedTinyBlocks: return "BufferedTinyBlocks";
+    case OutputKind::AppendEachRow:
+        return "AppendEachRow";
+    case OutputKind::Buffered:
+        return "Buffered";
+    case OutputKind::BufferedTinyBlocks:
+        return "BufferedTinyBlocks";
     }
     return "unknown";
 }
@@ -102,9 +105,12 @@ std::string OutputKindName(OutputKind kind) {
 OutputOpener OutputOpenerFor(OutputKind kind) {
     return [kind](ConversionHost& host) -> std::unique_ptr<TableOutput> {
         switch (kind) {
-        case OutputKind::AppendEachRow: return OpenTableOutput(host, OutputMode::AppendEachPiece);
-        case OutputKind::Buffered: return OpenTableOutput(host, OutputMode::Buffered);
-        case OutputKind::BufferedTinyBlocks: return std::make_unique<BufferedOutput>(host, 7);
+        case OutputKind::AppendEachRow:
+            return OpenTableOutput(host, OutputMode::AppendEachPiece);
+        case OutputKind::Buffered:
+            return OpenTableOutput(host, OutputMode::Buffered);
+        case OutputKind::BufferedTinyBlocks:
+            return std::make_unique<BufferedOutput>(host, 7);
         }
         return nullptr;
     };

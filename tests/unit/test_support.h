@@ -91,7 +91,7 @@ enum class OutputKind {
     Buffered,            // --buffered, with its usual block size
     BufferedTinyBlocks,  // --buffered with 7-byte blocks: a flush every few bytes
 };
-inline constexpr OutputKind kEachOutputKind[] = {
-    OutputKind::AppendEachRow, OutputKind::Buffered, OutputKind::BufferedTinyBlocks};
+inline constexpr OutputKind kEachOutputKind[] = {OutputKind::AppendEachRow, OutputKind::Buffered,
+                                                 OutputKind::BufferedTinyBlocks};
 std::string OutputKindName(OutputKind kind);
 OutputOpener OutputOpenerFor(OutputKind kind);

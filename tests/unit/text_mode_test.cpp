@@ -39,10 +39,18 @@ std::vector<std::string> ReadAll(InputFile& file, std::size_t blockSize,
     std::string_view line;
     for (int guard = 0; guard < 1000; ++guard) {
         switch (reader.ReadLine(line)) {
-        case TextLineReader::Result::Line: seen.push_back("L:" + std::string(line)); break;
-        case TextLineReader::Result::LastLine: seen.push_back("R:" + std::string(line)); break;
-        case TextLineReader::Result::End: seen.push_back("E"); return seen;
-        case TextLineReader::Result::Error: seen.push_back("X"); return seen;
+        case TextLineReader::Result::Line:
+            seen.push_back("L:" + std::string(line));
+            break;
+        case TextLineReader::Result::LastLine:
+            seen.push_back("R:" + std::string(line));
+            break;
+        case TextLineReader::Result::End:
+            seen.push_back("E");
+            return seen;
+        case TextLineReader::Result::Error:
+            seen.push_back("X");
+            return seen;
         }
     }
     seen.push_back("runaway");
@@ -74,17 +82,25 @@ TEST_P(TextReading, SameLinesForEveryBlockSize) {
 INSTANTIATE_TEST_SUITE_P(
     TextLineReader, TextReading,
     ::testing::Values(
-        ReadCase{"empty", "", {"E"}},
-        ReadCase{"lf_lines", "a\nb\n", {"L:a\n", "L:b\n", "E"}},
+        ReadCase{"empty", "", {"E"}}, ReadCase{"lf_lines", "a\nb\n", {"L:a\n", "L:b\n", "E"}},
         ReadCase{"crlf_lines", "a\r\nb\r\n", {"L:a\n", "L:b\n", "E"}},
         ReadCase{"empty_lines", "\r\n\n\r\n", {"L:\n", "L:\n", "L:\n", "E"}},
         ReadCase{"lone_cr_kept", "a\rb\n", {"L:a\rb\n", "E"}},
         ReadCase{"cr_cr_lf", "a\r\r\nb", {"L:a\r\n", "R:b", "E"}},
         ReadCase{"cr_at_end", "a\r", {"R:a\r", "E"}},
         ReadCase{"last_line_unterminated", "a\nbc", {"L:a\n", "R:bc", "E"}},
-        ReadCase{"ctrl_z_ends_input", "a\nb\x1A" "c\nd\n", {"L:a\n", "R:b", "E"}},
-        ReadCase{"ctrl_z_after_lf", "a\r\n\x1A" "b\r\n", {"L:a\n", "E"}},
-        ReadCase{"ctrl_z_first", "\x1A" "a\n", {"E"}},
+        ReadCase{"ctrl_z_ends_input",
+                 "a\nb\x1A"
+                 "c\nd\n",
+                 {"L:a\n", "R:b", "E"}},
+        ReadCase{"ctrl_z_after_lf",
+                 "a\r\n\x1A"
+                 "b\r\n",
+                 {"L:a\n", "E"}},
+        ReadCase{"ctrl_z_first",
+                 "\x1A"
+                 "a\n",
+                 {"E"}},
         ReadCase{"cr_then_ctrl_z", "a\r\x1A\n", {"R:a\r", "E"}},
         ReadCase{"nul_is_data", "a\0b\r\n"s, {"L:a\0b\n"s, "E"}},
         // The buffer grows for the long line and shrinks back after it.
@@ -110,9 +126,11 @@ TEST(ByteScan, FindInWordsFindsWhatMemchrFinds) {
                 for (std::size_t end = from; end <= text.size(); ++end) {
                     const char* const data = text.data();
                     const void* expected = std::memchr(data + from, wanted, end - from);
-                    EXPECT_EQ(byte_scan::FindInWords(data + from, data + end, static_cast<char>(wanted)),
-                              expected)
-                        << "byte " << int{wanted} << " at " << at << " in [" << from << ", " << end << ")";
+                    EXPECT_EQ(
+                        byte_scan::FindInWords(data + from, data + end, static_cast<char>(wanted)),
+                        expected)
+                        << "byte " << int{wanted} << " at " << at << " in [" << from << ", " << end
+                        << ")";
                 }
             }
         }

@@ -15,8 +15,7 @@ static void IconSize(HICON icon, int32_t *width, int32_t *height)
     ICONINFO info;
     BITMAP bitmap;
     *width = *height = 0;
-    if (!icon || !GetIconInfo(icon, &info))
-        return;
+    if (!icon || !GetIconInfo(icon, &info)) return;
     if (info.hbmColor && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap)) {
         *width = bitmap.bmWidth;
         *height = bitmap.bmHeight;
@@ -49,8 +48,7 @@ static void ReadSystemMenu(HWND window, ProbeReport *report)
     int count = menu ? GetMenuItemCount(menu) : -1;
     report->systemMenuItems = count;
     for (int i = 0; i < 3; ++i)
-        if (count - 3 + i >= 0)
-            ReadMenuItem(menu, count - 3 + i, &report->lastMenuItems[i]);
+        if (count - 3 + i >= 0) ReadMenuItem(menu, count - 3 + i, &report->lastMenuItems[i]);
 }
 
 static void Answer(HWND window, DWORD testProcessId)
@@ -58,15 +56,16 @@ static void Answer(HWND window, DWORD testProcessId)
     char name[64];
     snprintf(name, sizeof name, "%s%lu", QUILLBAR_PROBE_BLOCK_PREFIX, (unsigned long)testProcessId);
     HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
-    if (!mapping)
-        return;
-    ProbeReport *report = (ProbeReport *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof *report);
+    if (!mapping) return;
+    ProbeReport *report =
+        (ProbeReport *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof *report);
     if (report) {
         report->iconic = IsIconic(window) ? 1 : 0;
         report->dragIcon = (uint64_t)SendMessageA(window, WM_QUERYDRAGICON, 0, 0);
         report->bigIcon = (uint64_t)SendMessageA(window, WM_GETICON, ICON_BIG, 0);
         report->smallIcon = (uint64_t)SendMessageA(window, WM_GETICON, ICON_SMALL, 0);
-        report->resourceIcon = (uint64_t)(UINT_PTR)LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(128));
+        report->resourceIcon =
+            (uint64_t)(UINT_PTR)LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(128));
         IconSize((HICON)(UINT_PTR)report->bigIcon, &report->iconWidth, &report->iconHeight);
         GetCurrentDirectoryA(sizeof report->currentDirectory, report->currentDirectory);
         ReadSystemMenu(window, report);
@@ -80,12 +79,10 @@ static void Answer(HWND window, DWORD testProcessId)
 LRESULT CALLBACK ProbeCallWndProc(int code, WPARAM wParam, LPARAM lParam)
 {
     static UINT probeMessage;
-    if (!probeMessage)
-        probeMessage = RegisterWindowMessageA(QUILLBAR_PROBE_MESSAGE_NAME);
+    if (!probeMessage) probeMessage = RegisterWindowMessageA(QUILLBAR_PROBE_MESSAGE_NAME);
     if (code == HC_ACTION) {
         const CWPSTRUCT *call = (const CWPSTRUCT *)lParam;
-        if (call->message == probeMessage)
-            Answer(call->hwnd, (DWORD)call->wParam);
+        if (call->message == probeMessage) Answer(call->hwnd, (DWORD)call->wParam);
     }
     return CallNextHookEx(NULL, code, wParam, lParam);
 }

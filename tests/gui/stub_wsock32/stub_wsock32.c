@@ -21,12 +21,10 @@ static void LogCall(const char *line)
 {
     char path[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("QUILLBAR_WSOCK_LOG", path, sizeof path);
-    if (length == 0 || length >= sizeof path)
-        return;
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
+    if (length == 0 || length >= sizeof path) return;
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return;
     DWORD written;
     WriteFile(file, line, (DWORD)strlen(line), &written, NULL);
     CloseHandle(file);
@@ -41,8 +39,7 @@ int WINAPI WSAStartup(WORD requested, void *data)
     (void)data;
     return 10091; /* WSASYSNOTREADY */
 #else
-    if (data == NULL)
-        return 10014; /* WSAEFAULT */
+    if (data == NULL) return 10014; /* WSAEFAULT */
     memset(data, 0, kWsaDataSize);
     WsaDataHead *head = (WsaDataHead *)data;
 #if defined(STUB_MODE_v22)

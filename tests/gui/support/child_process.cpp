@@ -56,8 +56,8 @@ ChildProcess::ChildProcess(const std::string& exe, const std::string& folder,
     if (!CreateProcessA(exe.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0,
                         environment.empty() ? nullptr : environment.data(), folder.c_str(),
                         &startup, &info)) {
-        startError_ = "CreateProcess(" + exe + ") failed with error " +
-                      std::to_string(GetLastError());
+        startError_ =
+            "CreateProcess(" + exe + ") failed with error " + std::to_string(GetLastError());
         return;
     }
     CloseHandle(info.hThread);

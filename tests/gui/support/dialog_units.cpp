@@ -7,9 +7,7 @@ namespace gui_test {
 
 namespace {
 
-INT_PTR CALLBACK ProbeProc(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG;
-}
+INT_PTR CALLBACK ProbeProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 // A DLGTEMPLATE with no controls and the font of the program's main dialog.
 std::vector<WORD> ProbeTemplate() {

@@ -42,18 +42,19 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 std::wstring Widen(const std::string& utf8) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(size > 0 ? size : 0, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
     return wide;
 }
 
 std::string Narrow(const std::wstring& wide) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
     std::string utf8(size > 0 ? size : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                        nullptr, nullptr);
     return utf8;
 }
 
@@ -87,9 +88,9 @@ TempFolder::TempFolder() {
     DWORD length = GetTempPathA(MAX_PATH, base);
     if (length == 0 || length >= MAX_PATH) throw std::runtime_error("GetTempPathA failed");
     for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-        std::string candidate = JoinPath(
-            base, "qbgui-" + std::to_string(GetCurrentProcessId()) + "-" +
-                      std::to_string(GetTickCount()) + "-" + std::to_string(attempt));
+        std::string candidate =
+            JoinPath(base, "qbgui-" + std::to_string(GetCurrentProcessId()) + "-" +
+                               std::to_string(GetTickCount()) + "-" + std::to_string(attempt));
         if (CreateDirectoryA(candidate.c_str(), nullptr)) {
             path_ = candidate;
             return;

@@ -7,8 +7,7 @@ namespace gui_test {
 namespace {
 
 bool IsIconStatic(HWND control) {
-    return ClassNameOf(control) == "Static" &&
-           (StyleOf(control) & SS_TYPEMASK) == SS_ICON;
+    return ClassNameOf(control) == "Static" && (StyleOf(control) & SS_TYPEMASK) == SS_ICON;
 }
 
 // The icon as it appears on the screen, judged by its most saturated pixels:
@@ -27,9 +26,12 @@ std::string JudgeIconKind(HWND iconControl) {
             COLORREF colour = GetPixel(screen, rect.left + x, rect.top + y);
             if (colour == CLR_INVALID) continue;
             int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
-            if (r > 160 && g > 160 && b < 100) ++yellow;
-            else if (r > 160 && g < 100 && b < 100) ++red;
-            else if (b > 160 && r < 100) ++blue;
+            if (r > 160 && g > 160 && b < 100)
+                ++yellow;
+            else if (r > 160 && g < 100 && b < 100)
+                ++red;
+            else if (b > 160 && r < 100)
+                ++blue;
         }
     }
     ReleaseDC(nullptr, screen);

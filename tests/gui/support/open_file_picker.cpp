@@ -6,36 +6,38 @@ namespace gui_test {
 namespace {
 
 // Control identifiers of the system's open-file picker.
-constexpr int kFileTypeList = 0x470;    // cmb1
-constexpr int kLookInList = 0x471;      // cmb2
-constexpr int kFileNameBox = 0x47c;     // cmb13
-constexpr int kShellView = 0x461;       // lst2
+constexpr int kFileTypeList = 0x470;  // cmb1
+constexpr int kLookInList = 0x471;    // cmb2
+constexpr int kFileNameBox = 0x47c;   // cmb13
+constexpr int kShellView = 0x461;     // lst2
 constexpr int kOpenButton = IDOK;
 
 // The picker's own controls are Unicode windows: their list texts come back
 // as UTF-16 whatever the asking side's character set.
 std::string ListItemText(HWND list, int index) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(list, CB_GETLBTEXTLEN, index, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length) ||
+    if (!SendMessageTimeoutW(list, CB_GETLBTEXTLEN, index, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &length) ||
         static_cast<LRESULT>(length) == CB_ERR)
         return "<unreadable>";
     std::wstring wide(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide.data()), SMTO_ABORTIFHUNG,
-                             kSendTimeoutMs, &copied) ||
+    if (!SendMessageTimeoutW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide.data()),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied) ||
         static_cast<LRESULT>(copied) == CB_ERR)
         return "<unreadable>";
     wide.resize(copied);
     std::string text(wide.size() * 3 + 1, '\0');
-    int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(),
-                                   static_cast<int>(text.size()), nullptr, nullptr);
+    int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                   text.data(), static_cast<int>(text.size()), nullptr, nullptr);
     text.resize(size > 0 ? size : 0);
     return text;
 }
 
 LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &result))
         return -1;
     return static_cast<LRESULT>(result);
 }
@@ -80,7 +82,8 @@ OpenFilePicker::OpenFilePicker(DWORD processId, HWND owner, DWORD timeoutMs) {
         },
         timeoutMs);
     // A freshly made picker fills its lists after it shows.
-    if (window_) WaitUntil([&] { return SelectedFilter() >= 0 && Answers(window_, 200); }, kSendTimeoutMs);
+    if (window_)
+        WaitUntil([&] { return SelectedFilter() >= 0 && Answers(window_, 200); }, kSendTimeoutMs);
 }
 
 std::string OpenFilePicker::Title() const { return TextOf(window_).value_or("<no answer>"); }

@@ -2,8 +2,8 @@
 // afterwards the dialog is cancelled and the program must end.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include "support/quillbar_session.h"
 #include "support/test_environment.h"
