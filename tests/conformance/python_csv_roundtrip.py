@@ -13,7 +13,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from csv_spectrum import TableReader, line_ends  # noqa: E402
+from csv_cases_conformance import TableReader, line_ends  # noqa: E402
 
 # No lone CR: Python's writer leaves a field with one unquoted unless it is
 # part of the line terminator, and then its reader ends the record there,

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""csv_spectrum.py CONVERTER: converts every case of csv-spectrum (Debian's
+"""csv_cases_conformance.py CONVERTER: converts every case of csv-spectrum (Debian's
 node-csv-spectrum, read where the package installs it) and reads the records
 back from the HTML table, to compare them with the case's JSON.
 
