@@ -79,6 +79,17 @@ protected:
         return session_.CollectMessages(kMessageTimeoutMs);
     }
 
+    // Types the program folder's in.csv or out.htm into the box not picked,
+    // converts, and expects "Done" with the sample's table in the output.
+    void ConvertWithTheOtherBoxTyped(bool pickedInput, const std::string& picked) {
+        ASSERT_TRUE(session_.Type(GetParam().otherBox, pickedInput ? "out.htm" : "in.csv"));
+        std::vector<MessageBoxInfo> boxes = Convert();
+        ASSERT_EQ(boxes.size(), 1u) << Describe(boxes);
+        EXPECT_EQ(boxes[0].text, "Done");
+        const std::string output = pickedInput ? folder_.File("out.htm") : picked;
+        EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kSampleTable);
+    }
+
     TempFolder elsewhere_;
 };
 
@@ -116,12 +127,7 @@ TEST_P(Browse, AFileInAnotherFolderGivesItsFullPathAndTheCurrentFolderStays) {
     EXPECT_EQ(session_.Text(GetParam().box), chosen);
     EXPECT_EQ(ProgramFolder(), before);
 
-    ASSERT_TRUE(session_.Type(GetParam().otherBox, pickingInput ? "out.htm" : "in.csv"));
-    std::vector<MessageBoxInfo> boxes = Convert();
-    ASSERT_EQ(boxes.size(), 1u) << Describe(boxes);
-    EXPECT_EQ(boxes[0].text, "Done");
-    const std::string output = pickingInput ? folder_.File("out.htm") : chosen;
-    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kSampleTable);
+    ConvertWithTheOtherBoxTyped(pickingInput, chosen);
 }
 
 // A name outside the ANSI code page, next to its best-fit look-alike.
@@ -137,12 +143,7 @@ TEST_P(Browse, AUnicodeNameIsPickedAndConvertedExactly) {
     Choose(picker, chosen);
     EXPECT_EQ(session_.Text(GetParam().box), chosen);
 
-    ASSERT_TRUE(session_.Type(GetParam().otherBox, pickingInput ? "out.htm" : "in.csv"));
-    std::vector<MessageBoxInfo> boxes = Convert();
-    ASSERT_EQ(boxes.size(), 1u) << Describe(boxes);
-    EXPECT_EQ(boxes[0].text, "Done");
-    const std::string output = pickingInput ? folder_.File("out.htm") : chosen;
-    EXPECT_EQ(ReadFileBytes(output).value_or("<missing>"), kSampleTable);
+    ConvertWithTheOtherBoxTyped(pickingInput, chosen);
 }
 
 // The system appends the extension when a file of that name exists; with
