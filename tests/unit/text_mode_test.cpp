@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -131,6 +133,32 @@ TEST(ByteScan, FindInWordsFindsWhatMemchrFinds) {
                         expected)
                         << "byte " << int{wanted} << " at " << at << " in [" << from << ", " << end
                         << ")";
+                }
+            }
+        }
+    }
+}
+
+// The 16-byte block scan: each member of a set at every place of a block
+// and of ranges around it, among bytes that differ from it in one bit.
+TEST(ByteScan, ByteSetFindsTheFirstMemberOfItsSet) {
+    const std::array<char, 3> members{',', '"', '\x80'};
+    const byte_scan::ByteSet<3> set(members);
+    for (const char wanted : members) {
+        for (std::size_t at = 0; at <= 40; ++at) {
+            std::string text(40, static_cast<char>(wanted ^ 1));
+            text[5] = static_cast<char>(wanted ^ 0x7F);
+            if (at < text.size()) text[at] = wanted;
+            const char* const data = text.data();
+            const std::size_t expected = std::min(at, text.size());
+            EXPECT_EQ(set.FirstIn(data), std::min<std::size_t>(expected, byte_scan::kBlockSize))
+                << int{wanted} << " at " << at;
+            for (std::size_t from = 0; from < 3; ++from) {
+                for (std::size_t end = from; end <= text.size(); ++end) {
+                    const char* const found = set.Find(data + from, data + end);
+                    const std::size_t want = at >= from && at < end ? at : end;
+                    EXPECT_EQ(found - data, static_cast<std::ptrdiff_t>(want))
+                        << int{wanted} << " at " << at << " in [" << from << ", " << end << ")";
                 }
             }
         }
