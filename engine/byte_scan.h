@@ -72,12 +72,7 @@ public:
     // of which must be readable; kBlockSize when none of them is.
     unsigned FirstIn(const char* from) const {
 #ifdef __SSE2__
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        __m128i found = _mm_cmpeq_epi8(block, m_patterns[0]);
-        for (std::size_t i = 1; i < N; ++i) {
-            found = _mm_or_si128(found, _mm_cmpeq_epi8(block, m_patterns[i]));
-        }
-        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(found));
+        const unsigned mask = Mask(from);
         return mask ? static_cast<unsigned>(__builtin_ctz(mask)) : unsigned{kBlockSize};
 #elif defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         const unsigned low = FirstInWord(from);
@@ -87,6 +82,21 @@ public:
             if (Contains(from[i])) return i;
         }
         return kBlockSize;
+#endif
+    }
+
+    // Where the first byte of the set is in [from, end), a range of fewer
+    // than 16 bytes whose last 16 bytes, [end - 16, end), are readable;
+    // end - from when none of them is.
+    unsigned FirstInTail(const char* from, const char* end) const {
+        const auto size = static_cast<unsigned>(end - from);
+#ifdef __SSE2__
+        const unsigned mask = Mask(end - kBlockSize) >> (kBlockSize - size);
+        return mask ? static_cast<unsigned>(__builtin_ctz(mask)) : size;
+#else
+        unsigned at = 0;
+        while (at < size && !Contains(from[at])) ++at;
+        return at;
 #endif
     }
 
@@ -110,6 +120,15 @@ public:
 
 private:
 #ifdef __SSE2__
+    // Bit i is set when from[i] is in the set.
+    unsigned Mask(const char* from) const {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        __m128i found = _mm_cmpeq_epi8(block, m_patterns[0]);
+        for (std::size_t i = 1; i < N; ++i) {
+            found = _mm_or_si128(found, _mm_cmpeq_epi8(block, m_patterns[i]));
+        }
+        return static_cast<unsigned>(_mm_movemask_epi8(found));
+    }
     __m128i m_patterns[N];  // a plain array: std::array drops its alignment
 #else
     static constexpr std::uint64_t kOnes = 0x0101010101010101ULL;

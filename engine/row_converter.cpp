@@ -1,7 +1,7 @@
 #include "row_converter.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <array>
 #include <cstring>
 
 #include "byte_scan.h"
@@ -23,23 +23,45 @@ struct RowTags {
     static constexpr std::string_view kLastCellEnd = kOnDisk ? "</td></tr>\r\n" : "</td></tr>\n";
 };
 
-// The first comma in [from, end), or end.
-const char* FindComma(const char* from, const char* end) {
-    const char* const comma = byte_scan::Find(from, end, ',');
-    return comma ? comma : end;
+const byte_scan::ByteSet<1> kCommas(std::array<char, 1>{','});
+const byte_scan::ByteSet<1> kQuotes(std::array<char, 1>{'"'});
+
+// The first byte of `set` in [from, end), a range in the line that starts
+// at `line`, or end. The last bytes of a line long enough are looked at in
+// the block that ends with them.
+template <std::size_t N>
+const char* FindInLine(const byte_scan::ByteSet<N>& set, const char* line, const char* from,
+                       const char* end) {
+    while (static_cast<std::size_t>(end - from) >= byte_scan::kBlockSize) {
+        const unsigned at = set.FirstIn(from);
+        if (at < byte_scan::kBlockSize) return from + at;
+        from += byte_scan::kBlockSize;
+    }
+    if (static_cast<std::size_t>(end - line) >= byte_scan::kBlockSize) {
+        return from + set.FirstInTail(from, end);
+    }
+    return set.Find(from, end);
 }
 
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-#define QUILLBAR_WORD_SCAN 1
-// Where the first comma is in an 8-byte word: 8 when there is none.
-unsigned CommaIndex(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    const std::uint64_t x = word ^ (kOnes * ',');  // a zero byte where a comma was
-    // The lowest flagged byte is always a true zero byte.
-    const std::uint64_t zeros = (x - kOnes) & ~x & (kOnes * 0x80);
-    return zeros ? static_cast<unsigned>(__builtin_ctzll(zeros)) >> 3 : 8;
+// Copies `size` bytes, reading and writing only those: short copies take a
+// few overlapping moves instead of a call.
+char* CopyBytes(char* to, const char* from, std::size_t size) {
+    if (size > 64) {
+        std::memcpy(to, from, size);
+        return to + size;
+    }
+    for (; size >= 16; size -= 16, from += 16, to += 16) std::memcpy(to, from, 16);
+    if (size >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + size - 4, from + size - 4, 4);
+    } else {
+        for (std::size_t i = 0; i < size; ++i) to[i] = from[i];
+    }
+    return to + size;
 }
-#endif
 
 template <std::size_t N>
 char* Put(char* to, std::string_view text) {
@@ -48,23 +70,20 @@ char* Put(char* to, std::string_view text) {
 }
 
 // Copies a plain cell from `from` up to the next comma or `end`, and
-// returns where it stopped. Cells are short, so it copies a word at a time
-// and looks for the comma in the same word; that may write up to 7 bytes
-// past the cell, which the caller's tags then overwrite.
-const char* CopyPlainCell(const char* from, const char* end, char*& to) {
-#ifdef QUILLBAR_WORD_SCAN
-    while (end - from >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, from, sizeof word);
-        std::memcpy(to, &word, sizeof word);
-        const unsigned comma = CommaIndex(word);
+// returns where it stopped. While 16 bytes of the line are left it copies
+// a whole block and looks for the comma in it; that may write up to 15
+// bytes past the cell, which the caller's tags then overwrite.
+const char* CopyPlainCell(const char* line, const char* from, const char* end, char*& to) {
+    while (static_cast<std::size_t>(end - from) >= byte_scan::kBlockSize) {
+        const unsigned comma = kCommas.FirstIn(from);
+        std::memcpy(to, from, byte_scan::kBlockSize);
         to += comma;
         from += comma;
-        if (comma < 8) return from;
+        if (comma < byte_scan::kBlockSize) return from;
     }
-#endif
-    while (from != end && *from != ',') *to++ = *from++;
-    return from;
+    const char* const stop = FindInLine(kCommas, line, from, end);
+    to = CopyBytes(to, from, static_cast<std::size_t>(stop - from));
+    return stop;
 }
 
 // A quoted cell starting at the opening quote `quote`: its content is
@@ -77,7 +96,7 @@ struct QuotedCell {
     const char* stop;
 };
 
-QuotedCell FindQuotedCell(const char* quote, const char* lineEnd) {
+QuotedCell FindQuotedCell(const char* line, const char* quote, const char* lineEnd) {
     QuotedCell cell{quote + 1, nullptr, nullptr};
     if (cell.begin != lineEnd && *cell.begin == ',') {
         cell.end = cell.stop = cell.begin;
@@ -87,8 +106,8 @@ QuotedCell FindQuotedCell(const char* quote, const char* lineEnd) {
     // quote that a comma follows rather than for the comma.
     const char* const lastByte = lineEnd - 1;
     for (const char* from = cell.begin; from < lastByte;) {
-        const char* const closing = byte_scan::Find(from, lastByte, '"');
-        if (!closing) break;
+        const char* const closing = FindInLine(kQuotes, line, from, lastByte);
+        if (closing == lastByte) break;
         if (closing[1] == ',') {
             cell.end = closing;
             cell.stop = closing + 1;
@@ -112,11 +131,11 @@ std::size_t RowSize(const char* line, std::size_t length) {
     for (;;) {
         size += Tags::kCellStart.size() + Tags::kCellEnd.size();
         if (from != end && *from == '"') {
-            const QuotedCell cell = FindQuotedCell(from, end);
+            const QuotedCell cell = FindQuotedCell(line, from, end);
             size += static_cast<std::size_t>(cell.end - cell.begin);
             from = cell.stop;
         } else {
-            const char* const comma = FindComma(from, end);
+            const char* const comma = FindInLine(kCommas, line, from, end);
             size += static_cast<std::size_t>(comma - from);
             from = comma;
         }
@@ -129,7 +148,7 @@ std::size_t RowSize(const char* line, std::size_t length) {
 // that a huge row takes no more memory than its own bytes.
 constexpr std::size_t kLongLine = std::size_t{64} * 1024;
 
-constexpr std::size_t kSlack = 8;  // for CopyPlainCell's last word
+constexpr std::size_t kSlack = byte_scan::kBlockSize;  // for CopyPlainCell's last block
 
 // The room for the row of a trimmed line: its exact size when the line is
 // long, else a bound counted from the line's commas.
@@ -167,13 +186,11 @@ char* WriteRow(const char* line, std::size_t length, char* to) {
     const char* from = line;
     for (;;) {
         if (from != end && *from == '"') {
-            const QuotedCell cell = FindQuotedCell(from, end);
-            const auto size = static_cast<std::size_t>(cell.end - cell.begin);
-            if (size > 0) std::memcpy(to, cell.begin, size);
-            to += size;
+            const QuotedCell cell = FindQuotedCell(line, from, end);
+            to = CopyBytes(to, cell.begin, static_cast<std::size_t>(cell.end - cell.begin));
             from = cell.stop;
         } else {
-            from = CopyPlainCell(from, end, to);
+            from = CopyPlainCell(line, from, end, to);
         }
         if (from == end) break;
         to = Put<Tags::kCellEnd.size()>(to, Tags::kCellEnd);
