@@ -31,6 +31,7 @@ public:
     // Writes what is pending and closes the file; nothing can be written
     // after it.
     bool Finish() override;
+    bool TakesPartRows() const override { return true; }
     // Room in the block itself, when it fits in one.
     char* Room(std::size_t bytes) override;
     bool Commit(const char* end) override;

@@ -35,22 +35,45 @@ struct RowsResult {
     std::uint64_t openQuoteLine = 0;  // for QuoteNotClosed
 };
 
-// `lineNumber` ends as the number of the last line read or being read.
+// Where the rows stand: the number of the last line read or being read, and
+// whether a long line's row has been begun in pieces.
+struct RowsProgress {
+    std::uint64_t lineNumber = 0;
+    bool rowBegun = false;
+};
+
+// The pieces a long line is read in, when the output takes part rows.
+constexpr std::size_t kLinePiece = std::size_t{64} * 1024;
+
 RowsOutcome WriteRows(ConversionHost& host, InputFile& input, TableOutput& output,
-                      std::size_t blockSize, std::uint64_t& lineNumber) {
+                      std::size_t blockSize, RowsProgress& progress) {
     // A regular file is read only as far as it reached when opened, so a
     // file that grows during the run cannot keep the run going forever.
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+    if (output.TakesPartRows()) reader.OfferPieces(kLinePiece);
     std::string_view line;
+    bool lineBegun = false;  // part of the line has come as a piece
     for (;;) {
-        ++lineNumber;
+        if (!lineBegun) ++progress.lineNumber;
         switch (reader.ReadLine(line)) {
+        case TextLineReader::Result::Piece: {
+            host.RefreshPaths();
+            std::size_t used = 0;
+            if (!AppendLinePieceOnDisk(line, progress.rowBegun, output, used)) {
+                return RowsOutcome::WriteFailed;
+            }
+            reader.Consume(used);
+            lineBegun = true;
+            break;
+        }
         case TextLineReader::Result::Line:
         case TextLineReader::Result::LastLine:
             host.RefreshPaths();
-            if (!AppendReadLineOnDisk(line, IsSystemLeadByte, output)) {
+            if (!(progress.rowBegun ? AppendLastPieceOnDisk(line, IsSystemLeadByte, output)
+                                    : AppendReadLineOnDisk(line, IsSystemLeadByte, output))) {
                 return RowsOutcome::WriteFailed;
             }
+            progress.rowBegun = lineBegun = false;
             break;
         case TextLineReader::Result::End:
             return RowsOutcome::Complete;
@@ -120,13 +143,13 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
     if (!output->Write("<table>")) return false;
 
     RowsResult rows;
-    std::uint64_t lineNumber = 0;  // kept when a line does not fit in memory
+    RowsProgress progress;  // kept when a line does not fit in memory
     try {
         if (options.IsDialogDefault()) {
-            rows.outcome = WriteRows(host, *input, *output, blockSize, lineNumber);
+            rows.outcome = WriteRows(host, *input, *output, blockSize, progress);
             if (rows.outcome == RowsOutcome::ReadFailed) rows.readError = LastSystemErrorText();
         } else {
-            rows = WriteRecords(host, *input, *output, blockSize, options, lineNumber);
+            rows = WriteRecords(host, *input, *output, blockSize, options, progress.lineNumber);
         }
     } catch (const std::bad_alloc&) {
         // A line or its row did not fit in memory; both are freed by now.
@@ -137,6 +160,9 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
     }
     if (rows.outcome == RowsOutcome::WriteFailed) return false;
     input.reset();
+
+    // A long line's row cut short keeps the cells converted so far, closed.
+    if (progress.rowBegun && !output->Write("</td></tr>\r\n")) return false;
 
     // Even after a read error the table is closed, so the output stays
     // well-formed up to the rows that were read.
@@ -154,9 +180,9 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
         return false;
     }
     if (rows.outcome == RowsOutcome::OutOfMemory) {
-        host.ShowFailure(
-            messages::kReadFromFile, messages::kErrorReadingFile,
-            LineFailureDetail(host.m_inputPath, lineNumber, messages::kLineTooLongForMemory));
+        host.ShowFailure(messages::kReadFromFile, messages::kErrorReadingFile,
+                         LineFailureDetail(host.m_inputPath, progress.lineNumber,
+                                           messages::kLineTooLongForMemory));
         return false;
     }
     host.ShowMessage(messages::kDone, messages::kDone);

@@ -150,6 +150,10 @@ constexpr std::size_t kLongLine = std::size_t{64} * 1024;
 
 constexpr std::size_t kSlack = byte_scan::kBlockSize;  // for CopyPlainCell's last block
 
+// The most of a long line's piece converted at once: the room for its worst
+// case (about 11 bytes a byte) still fits in a buffered output's block.
+constexpr std::size_t kWindow = std::size_t{64} * 1024;
+
 // The room for the row of a trimmed line: its exact size when the line is
 // long, else a bound counted from the line's commas.
 template <bool kOnDisk>
@@ -175,12 +179,15 @@ std::size_t BoundedRoom(const char* line, std::size_t length) {
 }
 
 // Writes the row of `line`, whose first `length` bytes are its trimmed part,
-// at `to`, and returns its end.
-template <bool kOnDisk>
+// at `to`, and returns its end. A row begun by WriteClosedCells goes on
+// without its start.
+template <bool kOnDisk, bool kRowBegun = false>
 char* WriteRow(const char* line, std::size_t length, char* to) {
     using Tags = RowTags<kOnDisk>;
-    to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
-    to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
+    if (!kRowBegun) {
+        to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
+        to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
+    }
 
     const char* const end = line + length;
     const char* from = line;
@@ -198,6 +205,46 @@ char* WriteRow(const char* line, std::size_t length, char* to) {
         ++from;  // past the comma
     }
     return Put<Tags::kLastCellEnd.size()>(to, Tags::kLastCellEnd);
+}
+
+// Where the cell that starts at `from` ends in [line, end): at its closing
+// comma, or at end when there is none (yet).
+const char* CellEnd(const char* line, const char* from, const char* end) {
+    if (from != end && *from == '"') return FindQuotedCell(line, from, end).stop;
+    return FindInLine(kCommas, line, from, end);
+}
+
+bool FirstCellOpen(const char* line, const char* from, const char* end) {
+    return CellEnd(line, from, end) == end;
+}
+
+// Writes at `to` the cells at the start of [piece, end) that a comma
+// closes, each with the tags that open the next cell, and returns where the
+// first cell still open starts. Such a cell is unknown until more of the
+// line is read: a plain one may go on, a quoted one may yet be closed.
+template <bool kOnDisk>
+const char* WriteClosedCells(const char* piece, const char* end, char*& to) {
+    using Tags = RowTags<kOnDisk>;
+    const char* from = piece;
+    for (;;) {
+        const char* const cellStart = from;
+        char* const cellTo = to;
+        if (from != end && *from == '"') {
+            const QuotedCell cell = FindQuotedCell(piece, from, end);
+            if (cell.stop == end) return cellStart;
+            to = CopyBytes(to, cell.begin, static_cast<std::size_t>(cell.end - cell.begin));
+            from = cell.stop;
+        } else {
+            from = CopyPlainCell(piece, from, end, to);
+            if (from == end) {
+                to = cellTo;
+                return cellStart;
+            }
+        }
+        to = Put<Tags::kCellEnd.size()>(to, Tags::kCellEnd);
+        to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
+        ++from;  // past the comma
+    }
 }
 
 // Appends the row of a trimmed line to a string.
@@ -272,26 +319,70 @@ bool CommitTo(RowBuffer& row, const char* end) {
 
 bool CommitTo(TableOutput& output, const char* end) { return output.Commit(end); }
 
-template <class Rows>
+template <bool kRowBegun, class Rows>
 bool AppendReadLine(std::string_view line, LeadByteTest isLeadByte, Rows& rows) {
     const std::size_t length = TrimmedLength(line, isLeadByte);
     // The line's only LF is its last byte, so it is kept in a cell only
     // when a lead byte before it pairs with it; such a row takes the long
     // way, through the in-memory text.
     if (length == line.size() && length > 0 && line[length - 1] == '\n') {
-        const std::string onDisk = ToCrLf(ConvertLineToRow(std::string(line), isLeadByte));
+        std::string onDisk = ToCrLf(ConvertLineToRow(std::string(line), isLeadByte));
+        if (kRowBegun)
+            onDisk.erase(0, RowTags<true>::kRowStart.size() + RowTags<true>::kCellStart.size());
         return CommitTo(rows, std::copy(onDisk.begin(), onDisk.end(), rows.Room(onDisk.size())));
     }
     char* const to = rows.Room(BoundedRoom<true>(line.data(), length));
-    return CommitTo(rows, WriteRow<true>(line.data(), length, to));
+    return CommitTo(rows, WriteRow<true, kRowBegun>(line.data(), length, to));
 }
 
 }  // namespace
 
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row) {
-    return AppendReadLine(line, isLeadByte, row);
+    return AppendReadLine<false>(line, isLeadByte, row);
 }
 
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {
-    return AppendReadLine(line, isLeadByte, output);
+    return AppendReadLine<false>(line, isLeadByte, output);
+}
+
+bool AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {
+    return AppendReadLine<true>(line, isLeadByte, output);
+}
+
+bool AppendLinePieceOnDisk(std::string_view piece, bool& rowBegun, TableOutput& output,
+                           std::size_t& used) {
+    using Tags = RowTags<true>;
+    constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
+    constexpr std::size_t kStart = Tags::kRowStart.size() + Tags::kCellStart.size();
+    // Converted a window at a time, so that the room for a window's worst
+    // case fits in the output's block.
+    const char* from = piece.data();
+    const char* const end = from + piece.size();
+    while (from != end) {
+        const char* windowEnd = from + std::min(kWindow, static_cast<std::size_t>(end - from));
+        std::size_t room = static_cast<std::size_t>(windowEnd - from) * (1 + kCellTags);
+        if (windowEnd != end && FirstCellOpen(piece.data(), from, windowEnd)) {
+            // A cell longer than a window goes alone, once it is closed.
+            const char* const comma = CellEnd(piece.data(), from, end);
+            if (comma == end) break;
+            windowEnd = comma + 1;
+            room = static_cast<std::size_t>(windowEnd - from) + kCellTags;
+        }
+        char* const start = output.Room(kStart + room + kSlack);
+        char* to = start;
+        if (!rowBegun) {
+            to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
+            to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
+        }
+        const char* const rest = WriteClosedCells<true>(from, windowEnd, to);
+        // The row begins with its first closed cell: a line that ends the
+        // run before one is closed leaves nothing behind.
+        if (rest == from) to = start;
+        if (!CommitTo(output, to)) return false;
+        if (rest == from) break;
+        rowBegun = true;
+        from = rest;
+    }
+    used = static_cast<std::size_t>(from - piece.data());
+    return true;
 }

@@ -27,6 +27,15 @@ void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row);
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output);
 
+// A line too long to hold whole, converted as it is read: a piece of it
+// (no LF yet) gives the cells that a comma closes; the first of them begins
+// the row and sets `rowBegun`. `used` tells how many of its bytes were
+// converted; the rest of the line is handed over again with what follows.
+// The line's last piece, as TextLineReader delivers it, ends a begun row.
+bool AppendLinePieceOnDisk(std::string_view piece, bool& rowBegun, TableOutput& output,
+                           std::size_t& used);
+bool AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output);
+
 // Length of `line` once trailing white space (space, 0x09-0x0D) is removed,
 // stepping over each lead byte together with the byte after it.
 std::size_t TrimmedLength(std::string_view line, LeadByteTest isLeadByte);

@@ -21,6 +21,11 @@ public:
     // on failure, reported as for Write.
     virtual bool Finish() = 0;
 
+    // Whether a row may come in several pieces: an output whose file shows
+    // each piece at once keeps whole rows only, so a long line is then held
+    // whole instead.
+    virtual bool TakesPartRows() const { return false; }
+
     // Write without the copy: room for `bytes` more bytes, valid until the
     // next call, which the caller fills and then commits up to `end`. The
     // same pieces reach the file as through Write; Commit fails as Write.

@@ -109,5 +109,10 @@ TextLineReader::Result TextLineReader::ReadLineAfterRefills(std::string_view& li
         if (const char* lineFeed = byte_scan::Find(from, m_buffer.get() + m_filled, '\n')) {
             return DeliverLine(from + (lineFeed - from), line);
         }
+        if (m_pieceSize > 0 && m_filled - m_lineStart >= m_nextPiece) {
+            m_scanned = m_filled;
+            line = std::string_view(m_buffer.get() + m_lineStart, m_filled - m_lineStart);
+            return Result::Piece;
+        }
     }
 }

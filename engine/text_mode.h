@@ -2,6 +2,7 @@
 // same on every platform: CR LF line ends, Ctrl-Z as end of input.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -26,7 +27,8 @@ public:
         Line,      // a whole line, its LF included
         LastLine,  // the non-empty rest of the input after the last LF
         End,       // nothing more
-        Error      // the file could not be read; the partial line is dropped
+        Error,     // the file could not be read; the partial line is dropped
+        Piece      // the start of a long line, no LF yet (see OfferPieces)
     };
 
     static constexpr std::size_t kDefaultBlockSize = std::size_t{64} * 1024;
@@ -35,6 +37,20 @@ public:
     // `blockSize` bytes at a time.
     TextLineReader(InputFile& file, std::optional<std::uint64_t> limit,
                    std::size_t blockSize = kDefaultBlockSize);
+
+    // From now on, a line that reaches `size` bytes before its LF is read is
+    // handed over in pieces, so that it need not be held whole: a Piece is
+    // all of the line read so far, and Consume then says how much of it was
+    // used; the rest comes again at the start of the next piece, or of the
+    // line's end. A piece used not at all is offered again once it has
+    // doubled, so a long stretch that cannot be split costs no more than
+    // twice its length to look at.
+    void OfferPieces(std::size_t size) { m_pieceSize = m_nextPiece = size; }
+    void Consume(std::size_t bytes) {
+        const std::size_t offered = m_filled - m_lineStart;
+        m_lineStart += bytes;
+        m_nextPiece = std::max(m_pieceSize, 2 * (offered - bytes));
+    }
 
     // `line` stays valid until the next call.
     Result ReadLine(std::string_view& line) {
@@ -80,6 +96,8 @@ private:
     std::size_t m_lineStart = 0;  // where the next line starts
     std::size_t m_scanned = 0;    // [m_lineStart, m_scanned) holds no LF
     std::size_t m_filled = 0;
+    std::size_t m_pieceSize = 0;  // 0: lines are delivered whole
+    std::size_t m_nextPiece = 0;
     bool m_finished = false;
     bool m_failed = false;
 };

@@ -122,4 +122,30 @@ TEST_P(BadInput, RandomBytes) {
     }
 }
 
+// Lines longer than the pieces a buffered run reads a long line in: every
+// kind of cell falls across the end of a piece, and single cells are longer
+// than a piece, closed or not.
+TEST_P(BadInput, LinesLongerThanAReadPiece) {
+    const std::string cell = Repeat("ab c", 50000);  // 200,000 bytes
+    const struct {
+        const char* name;
+        std::string input;
+    } cases[] = {
+        {"a long plain cell between short ones", "x," + cell + ",y\r\nz\n"},
+        {"a long quoted cell with commas and quotes", "\"" + Repeat("a,\"b", 50000) + "\",y\n"},
+        {"a long quoted cell never closed, then trailing blanks",
+         "x,\"" + cell + "\"" + Repeat(" \t", 40000) + "\r\n"},
+        {"a long line of white space", Repeat(" ", 150000) + "\n,"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Convert(c.input), ReferenceTable(c.input)) << c.name;
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        // The syntax with one LF left in about 100,000 bytes.
+        std::string syntax = RandomSyntax(seed, 400000);
+        for (std::size_t i = 0; i < syntax.size(); ++i) {
+            if (syntax[i] == '\n' && i % 100000 > 10) syntax[i] = 'a';
+        }
+        EXPECT_EQ(Convert(syntax), ReferenceTable(syntax)) << "syntax seed " << seed;
+    }
+}
+
 }  // namespace

@@ -223,6 +223,25 @@ TEST_P(RunConversionTest, ReadErrorClosesTheTableAndIsReported) {
     EXPECT_EQ(host.showPathsCount, 1);
 }
 
+// A read error inside a line too long to hold whole: a buffered run keeps
+// the cells it has converted and closes their row; the cell still open is
+// cut. A run per row keeps whole rows only.
+TEST_P(RunConversionTest, ReadErrorInsideALongLineClosesItsRow) {
+    TempDir dir;
+    RecordingHost host("anything", dir.File("out.htm"));
+    const std::string longCell(70000, 'a');
+    const auto open = [&longCell](const std::string&) -> std::unique_ptr<InputFile> {
+        return std::make_unique<MemoryInputFile>("x," + longCell + "," + std::string(90000, 'b'),
+                                                 1 << 20, 150000);
+    };
+    EXPECT_FALSE(Run(host, open));
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")), GetParam() == OutputKind::AppendEachRow
+                                                  ? "<table></table>"
+                                                  : "<table><tr>\r\n<td>x</td>\r\n<td>" + longCell +
+                                                        "</td>\r\n<td></td></tr>\r\n</table>");
+    EXPECT_EQ(host.messages, std::vector<Message>{kReadError});
+}
+
 TEST_P(RunConversionTest, InputGrowingDuringTheRunIsConvertedAsItWas) {
     TempDir dir;
     // Once the input is open, appends a line to it each time the paths are
@@ -247,9 +266,10 @@ TEST_P(RunConversionTest, InputGrowingDuringTheRunIsConvertedAsItWas) {
 }
 
 // Runs out of memory for real: in a child process whose address space is
-// limited to what it uses plus 160 MB, a 24 MB line of commas (some 260 MB of
-// row) cannot be converted. The run must close the table, name the line and
-// end without "Done".
+// limited to what it uses plus 160 MB, a 96 MB cell (read into a 128 MB
+// buffer, then its row) cannot be converted, even by a run that reads long
+// lines in pieces. The run must close the table, name the line and end
+// without "Done".
 TEST_P(RunConversionTest, LineTooLongForMemoryClosesTheTableAndNamesTheLine) {
 #ifdef QUILLBAR_SANITIZED
     GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under an address-space limit";
@@ -265,7 +285,7 @@ TEST_P(RunConversionTest, LineTooLongForMemoryClosesTheTableAndNamesTheLine) {
         std::vector<std::string> details;
     };
     TempDir dir;
-    const std::string input = "a,b\n" + std::string(24 << 20, ',') + "\n";
+    const std::string input = "a,b\n" + std::string(96 << 20, 'a') + "\n";
     const pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) {

@@ -33,14 +33,21 @@ TEST(ToCrLf, TranslatesOnlyLineFeeds) {
 }
 
 // What a reader delivers, one entry per call: "L:" whole line, "R:" last
-// line without LF, "E" end, "X" error.
+// line without LF, "E" end, "X" error, and with `pieceSize` set "P:" a piece,
+// of which everything up to its last comma is used.
 std::vector<std::string> ReadAll(InputFile& file, std::size_t blockSize,
-                                 std::optional<std::uint64_t> limit = std::nullopt) {
+                                 std::optional<std::uint64_t> limit = std::nullopt,
+                                 std::size_t pieceSize = 0) {
     TextLineReader reader(file, limit, blockSize);
+    if (pieceSize > 0) reader.OfferPieces(pieceSize);
     std::vector<std::string> seen;
     std::string_view line;
     for (int guard = 0; guard < 1000; ++guard) {
         switch (reader.ReadLine(line)) {
+        case TextLineReader::Result::Piece:
+            seen.push_back("P:" + std::string(line));
+            reader.Consume(line.find_last_of(',') + 1);  // npos + 1: nothing
+            break;
         case TextLineReader::Result::Line:
             seen.push_back("L:" + std::string(line));
             break;
@@ -162,6 +169,24 @@ TEST(ByteScan, ByteSetFindsTheFirstMemberOfItsSet) {
                 }
             }
         }
+    }
+}
+
+// A long line in pieces: what is used is not offered again, what is not
+// comes back when more has been read, or with the line's end, and a piece
+// that cannot be used waits until it has doubled.
+TEST(TextLineReader, LongLinesComeInPieces) {
+    const struct {
+        std::string disk;
+        std::vector<std::string> delivered;
+    } cases[] = {
+        {"ab,cd,ef\r\ngh\n", {"P:ab,c", "P:cd,e", "L:ef\n", "L:gh\n", "E"}},
+        {"abcdefghij,k", {"P:abcd", "P:abcdefgh", "R:abcdefghij,k", "E"}},
+        {"a,b", {"R:a,b", "E"}},
+    };
+    for (const auto& c : cases) {
+        MemoryInputFile file(c.disk);
+        EXPECT_EQ(ReadAll(file, 2, std::nullopt, 4), c.delivered) << c.disk;
     }
 }
 
