@@ -260,6 +260,12 @@ void AppendRow(const char* line, std::size_t length, std::string& out) {
 
 std::size_t TrimmedLength(std::string_view line, LeadByteTest isLeadByte) {
     const std::size_t length = line.size();
+    // Most lines end in one LF after a byte that is neither white space nor
+    // a lead byte that could pair with it.
+    if (length >= 2 && line[length - 1] == '\n') {
+        const auto last = static_cast<unsigned char>(line[length - 2]);
+        if (!IsTrailingWhiteSpace(last) && !isLeadByte(last)) return length - 1;
+    }
     std::size_t keep = length;
     while (keep > 0 && IsTrailingWhiteSpace(static_cast<unsigned char>(line[keep - 1]))) --keep;
     if (keep == length) return length;
