@@ -5,8 +5,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <shellapi.h>
-
 namespace {
 
 std::string Utf8(const wchar_t* wide) {
@@ -20,13 +18,9 @@ std::string Utf8(const wchar_t* wide) {
 
 }  // namespace
 
-std::vector<std::string> CommandLineArguments(int, char*[]) {
+std::vector<std::string> CommandLineArguments(int argc, wchar_t* argv[]) {
     std::vector<std::string> arguments;
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide == nullptr) return arguments;
-    for (int i = 1; i < count; ++i) arguments.push_back(Utf8(wide[i]));
-    LocalFree(wide);
+    for (int i = 1; i < argc; ++i) arguments.push_back(Utf8(argv[i]));
     return arguments;
 }
 

@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
-// On Windows `argv` is not used: its strings are in the ANSI code page, where
-// characters outside it have become look-alikes or "?", so the arguments are
-// taken from the wide command line instead.
-std::vector<std::string> CommandLineArguments(int argc, char* argv[]);
+// On Windows the program starts at wmain: the narrow argv is in the ANSI code
+// page, where characters outside it have become look-alikes or "?".
+#ifdef _WIN32
+using ArgumentChar = wchar_t;
+#else
+using ArgumentChar = char;
+#endif
+std::vector<std::string> CommandLineArguments(int argc, ArgumentChar* argv[]);

@@ -86,7 +86,11 @@ int Run(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
+#ifdef _WIN32
+int wmain(int argc, wchar_t* argv[]) {
+#else
 int main(int argc, char* argv[]) {
+#endif
     try {
         return Run(CommandLineArguments(argc, argv));
     } catch (const std::exception& error) {

@@ -35,20 +35,6 @@ inline const char* FindInWords(const char* from, const char* end, char byte) {
     return nullptr;
 }
 
-// The first `byte` in [from, end), or null.
-inline const char* Find(const char* from, const char* end, char byte) {
-    if (from == end) return nullptr;
-#ifdef _WIN32
-    // The msvcrt.dll these builds link may compare one byte per step, as
-    // Wine's does.
-    return FindInWords(from, end, byte);
-#else
-    // Other C libraries (glibc, musl, the BSDs') scan with vector or word
-    // instructions chosen for the processor at hand.
-    return static_cast<const char*>(std::memchr(from, byte, static_cast<std::size_t>(end - from)));
-#endif
-}
-
 constexpr std::size_t kBlockSize = 16;
 
 // Up to N byte values looked for in blocks of 16 bytes at once: with SSE2
@@ -153,5 +139,24 @@ private:
 #endif
     std::array<char, N> m_bytes;
 };
+
+// The first `byte` in [from, end), or null.
+inline const char* Find(const char* from, const char* end, char byte) {
+    if (from == end) return nullptr;
+#ifdef _WIN32
+        // The msvcrt.dll these builds link may compare one byte per step, as
+        // Wine's does.
+#ifdef __SSE2__
+    const char* const found = ByteSet<1>(std::array<char, 1>{byte}).Find(from, end);
+    return found != end ? found : nullptr;
+#else
+    return FindInWords(from, end, byte);
+#endif
+#else
+    // Other C libraries (glibc, musl, the BSDs') scan with vector or word
+    // instructions chosen for the processor at hand.
+    return static_cast<const char*>(std::memchr(from, byte, static_cast<std::size_t>(end - from)));
+#endif
+}
 
 }  // namespace byte_scan
