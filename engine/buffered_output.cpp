@@ -9,25 +9,50 @@
 #include "output_appender.h"
 
 BufferedOutput::BufferedOutput(ConversionHost& host, std::size_t blockSize,
-                               OutputFileOpener openFile)
-    : m_host(host), m_blockSize(blockSize > 0 ? blockSize : 1), m_openFile(std::move(openFile)) {}
+                               OutputFileOpener openFile, Writing writing)
+    : m_host(host),
+      m_blockSize(blockSize > 0 ? blockSize : 1),
+      m_openFile(std::move(openFile)),
+      m_writing(writing) {}
 
-bool BufferedOutput::Fail() {
+bool BufferedOutput::Fail() { return Report(FileFailureDetail(m_host.m_outputPath)); }
+
+bool BufferedOutput::Fail(const std::string& reason) {
+    return Report(FileFailureDetail(m_host.m_outputPath, reason));
+}
+
+bool BufferedOutput::Report(const std::string& detail) {
     m_failed = true;
     m_used = 0;
-    m_host.ShowFailure(messages::kSaveToFile, messages::kErrorWritingFile,
-                       FileFailureDetail(m_host.m_outputPath));
+    m_host.ShowFailure(messages::kSaveToFile, messages::kErrorWritingFile, detail);
     return false;
 }
 
+bool BufferedOutput::WaitForTheWriter() {
+    std::string reason;
+    return !m_writer || m_writer->Wait(reason) || Fail(reason);
+}
+
 bool BufferedOutput::WriteThrough(std::string_view bytes) {
+    // After the block written behind, so that the bytes stay in order.
+    if (!WaitForTheWriter()) return false;
     return bytes.empty() || m_file->Write(bytes.data(), bytes.size()) || Fail();
 }
 
 bool BufferedOutput::Flush() {
     const std::size_t used = m_used;
     m_used = 0;
-    return WriteThrough(std::string_view(m_block.get(), used));
+    if (m_writing == Writing::InPlace || used == 0) {
+        return WriteThrough(std::string_view(m_block.get(), used));
+    }
+    if (!WaitForTheWriter()) return false;
+    if (!m_writer) {
+        m_writer = std::make_unique<BackgroundWriter>(*m_file);
+        m_spare.reset(new char[m_blockSize]);
+    }
+    m_writer->Start(m_block.get(), used);
+    std::swap(m_block, m_spare);
+    return true;
 }
 
 bool BufferedOutput::Write(std::string_view piece) {
@@ -72,7 +97,7 @@ bool BufferedOutput::Finish() {
         // missing, as an appender would.
         if (!Write(std::string_view())) return false;
     }
-    if (!Flush()) return false;
+    if (!Flush() || !WaitForTheWriter()) return false;
     m_closed = true;
     return m_file->Close() || Fail();
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "background_writer.h"
 #include "platform_file.h"
 #include "table_output.h"
 
@@ -20,10 +21,19 @@ class BufferedOutput final : public TableOutput {
 public:
     static constexpr std::size_t kDefaultBlockSize = 1 << 20;
 
+    enum class Writing {
+        InPlace,  // each block is written when full, before the run goes on
+        // Each full block is written on a thread of its own while the run
+        // fills another; a failure is reported at the next block or at the
+        // end, after which nothing more is written.
+        Behind,
+    };
+
     // The file is the host's output path (defaulted when empty), opened at
     // the first piece.
     explicit BufferedOutput(ConversionHost& host, std::size_t blockSize = kDefaultBlockSize,
-                            OutputFileOpener openFile = OpenOutputFile);
+                            OutputFileOpener openFile = OpenOutputFile,
+                            Writing writing = Writing::InPlace);
     BufferedOutput(const BufferedOutput&) = delete;
     BufferedOutput& operator=(const BufferedOutput&) = delete;
 
@@ -40,13 +50,19 @@ private:
     bool WriteThrough(std::string_view bytes);
     bool Flush();  // writes the block's bytes and empties it
     bool Fail();
+    bool Fail(const std::string& reason);  // for a failure on the writer's thread
+    bool Report(const std::string& detail);
+    bool WaitForTheWriter();
 
     ConversionHost& m_host;
     const std::size_t m_blockSize;
     const OutputFileOpener m_openFile;
     std::unique_ptr<OutputFile> m_file;
+    const Writing m_writing;
     std::unique_ptr<char[]> m_block;
-    std::size_t m_used = 0;  // bytes waiting in m_block
+    std::unique_ptr<char[]> m_spare;             // the block being written behind
+    std::unique_ptr<BackgroundWriter> m_writer;  // after the file and the blocks: ends first
+    std::size_t m_used = 0;                      // bytes waiting in m_block
     bool m_failed = false;
     bool m_closed = false;
     bool m_roomInBlock = false;  // whether the last room was made in m_block

@@ -155,38 +155,41 @@ TEST(BufferedOutput, EmptyPathDefaultsToDbCsv) {
     EXPECT_EQ(ReadBytes(dir.File("db.csv")), "x");
 }
 
-// A run of many rows opens the output once and writes it in a few blocks;
-// when the file fills up part-way, the run stops with one message and the
-// file keeps what reached it.
+// A run of many rows opens the output once and writes it in a few blocks,
+// in place or behind; when the file fills up part-way, the run stops with
+// one message and the file keeps what reached it.
 TEST(BufferedRun, OpensOnceAndStopsAtAFullFile) {
     TempDir dir;
     std::string input;
     for (int i = 0; i < 1000; ++i) input += std::to_string(i) + ",x\r\n";
     WriteBytes(dir.File("in.csv"), input);
 
-    for (const std::size_t capacity : {std::size_t{1} << 20, std::size_t{5000}}) {
-        RecordingHost host(dir.File("in.csv"), "out.htm");
-        FileLog log;
-        log.capacity = capacity;
-        const auto openOutput = [&log](ConversionHost& owner) -> std::unique_ptr<TableOutput> {
-            return std::make_unique<BufferedOutput>(owner, 4096, OpenerFor(log));
-        };
-        const bool done = RunConversion(host, OpenInputFile, openOutput, 512);
-        EXPECT_EQ(log.opens, 1);
-        if (capacity > input.size() * 2) {
-            EXPECT_TRUE(done);
-            EXPECT_EQ(host.messages, std::vector<Message>{kDone});
-            // About 36 KB in full 4 KiB blocks, not a write per row.
-            EXPECT_EQ(log.writes.size(), (log.content.size() + 4095) / 4096);
-            EXPECT_EQ(log.content.rfind("<td>999</td>\r\n<td>x</td></tr>\r\n</table>"),
-                      log.content.size() - 39);
-        } else {
-            EXPECT_FALSE(done);
-            EXPECT_EQ(host.messages, std::vector<Message>{kWriteError});
-            EXPECT_EQ(log.content.size(), capacity);
-            EXPECT_EQ(log.content.rfind("<table><tr>\r\n<td>0</td>", 0), 0u);
+    for (const auto writing : {BufferedOutput::Writing::InPlace, BufferedOutput::Writing::Behind})
+        for (const std::size_t capacity : {std::size_t{1} << 20, std::size_t{5000}}) {
+            SCOPED_TRACE(writing == BufferedOutput::Writing::Behind ? "behind" : "in place");
+            RecordingHost host(dir.File("in.csv"), "out.htm");
+            FileLog log;
+            log.capacity = capacity;
+            const auto openOutput =
+                [&log, writing](ConversionHost& owner) -> std::unique_ptr<TableOutput> {
+                return std::make_unique<BufferedOutput>(owner, 4096, OpenerFor(log), writing);
+            };
+            const bool done = RunConversion(host, OpenInputFile, openOutput, 512);
+            EXPECT_EQ(log.opens, 1);
+            if (capacity > input.size() * 2) {
+                EXPECT_TRUE(done);
+                EXPECT_EQ(host.messages, std::vector<Message>{kDone});
+                // About 36 KB in full 4 KiB blocks, not a write per row.
+                EXPECT_EQ(log.writes.size(), (log.content.size() + 4095) / 4096);
+                EXPECT_EQ(log.content.rfind("<td>999</td>\r\n<td>x</td></tr>\r\n</table>"),
+                          log.content.size() - 39);
+            } else {
+                EXPECT_FALSE(done);
+                EXPECT_EQ(host.messages, std::vector<Message>{kWriteError});
+                EXPECT_EQ(log.content.size(), capacity);
+                EXPECT_EQ(log.content.rfind("<table><tr>\r\n<td>0</td>", 0), 0u);
+            }
         }
-    }
 }
 
 }  // namespace
