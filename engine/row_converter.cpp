@@ -178,10 +178,62 @@ std::size_t BoundedRoom(const char* line, std::size_t length) {
            kSlack;
 }
 
+// The same two for a line followed by at least 16 readable bytes: every
+// step reads and copies a whole block, and only the line's end is checked.
+const char* CopyPlainCellPadded(const char* from, const char* end, char*& to) {
+    for (;;) {
+        const unsigned comma = kCommas.FirstIn(from);
+        std::memcpy(to, from, byte_scan::kBlockSize);
+        const auto left = static_cast<std::size_t>(end - from);
+        if (comma < byte_scan::kBlockSize || left <= byte_scan::kBlockSize) {
+            const std::size_t size = std::min<std::size_t>(comma, left);
+            to += size;
+            return from + size;
+        }
+        to += byte_scan::kBlockSize;
+        from += byte_scan::kBlockSize;
+    }
+}
+
+// Copies the text of the quoted cell that opens at `quote` and returns where
+// it stops, as FindQuotedCell finds them.
+const char* CopyQuotedCellPadded(const char* quote, const char* end, char*& to) {
+    const char* from = quote + 1;
+    if (from != end && *from == ',') return from;  // "", the empty cell
+    char* at = to;
+    for (;;) {
+        const unsigned found = kQuotes.FirstIn(from);
+        std::memcpy(at, from, byte_scan::kBlockSize);
+        const auto left = static_cast<std::size_t>(end - from);
+        if (found >= left) {  // no closing quote: the cell runs to the end
+            to = at + left;
+            return end;
+        }
+        if (found < byte_scan::kBlockSize) {
+            const char* const inner = from + found;
+            // A last quote closes nothing and is dropped; one before a
+            // comma closes the cell; any other is text.
+            if (inner + 1 == end) {
+                to = at + found;
+                return end;
+            }
+            if (inner[1] == ',') {
+                to = at + found;
+                return inner + 1;
+            }
+            at += found + 1;
+            from = inner + 1;
+            continue;
+        }
+        at += byte_scan::kBlockSize;
+        from += byte_scan::kBlockSize;
+    }
+}
+
 // Writes the row of `line`, whose first `length` bytes are its trimmed part,
 // at `to`, and returns its end. A row begun by WriteClosedCells goes on
 // without its start.
-template <bool kOnDisk, bool kRowBegun = false>
+template <bool kOnDisk, bool kRowBegun = false, bool kPadded = false>
 char* WriteRow(const char* line, std::size_t length, char* to) {
     using Tags = RowTags<kOnDisk>;
     if (!kRowBegun) {
@@ -192,7 +244,10 @@ char* WriteRow(const char* line, std::size_t length, char* to) {
     const char* const end = line + length;
     const char* from = line;
     for (;;) {
-        if (from != end && *from == '"') {
+        if (kPadded) {
+            from = from != end && *from == '"' ? CopyQuotedCellPadded(from, end, to)
+                                               : CopyPlainCellPadded(from, end, to);
+        } else if (from != end && *from == '"') {
             const QuotedCell cell = FindQuotedCell(line, from, end);
             to = CopyBytes(to, cell.begin, static_cast<std::size_t>(cell.end - cell.begin));
             from = cell.stop;
@@ -325,7 +380,9 @@ bool CommitTo(RowBuffer& row, const char* end) {
 
 bool CommitTo(TableOutput& output, const char* end) { return output.Commit(end); }
 
-template <bool kRowBegun, class Rows>
+// `kPadded`: the line is followed by 16 readable bytes, as TextLineReader
+// delivers it.
+template <bool kRowBegun, bool kPadded, class Rows>
 bool AppendReadLine(std::string_view line, LeadByteTest isLeadByte, Rows& rows) {
     const std::size_t length = TrimmedLength(line, isLeadByte);
     // The line's only LF is its last byte, so it is kept in a cell only
@@ -338,21 +395,21 @@ bool AppendReadLine(std::string_view line, LeadByteTest isLeadByte, Rows& rows) 
         return CommitTo(rows, std::copy(onDisk.begin(), onDisk.end(), rows.Room(onDisk.size())));
     }
     char* const to = rows.Room(BoundedRoom<true>(line.data(), length));
-    return CommitTo(rows, WriteRow<true, kRowBegun>(line.data(), length, to));
+    return CommitTo(rows, WriteRow<true, kRowBegun, kPadded>(line.data(), length, to));
 }
 
 }  // namespace
 
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row) {
-    return AppendReadLine<false>(line, isLeadByte, row);
+    return AppendReadLine<false, false>(line, isLeadByte, row);
 }
 
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {
-    return AppendReadLine<false>(line, isLeadByte, output);
+    return AppendReadLine<false, true>(line, isLeadByte, output);
 }
 
 bool AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {
-    return AppendReadLine<true>(line, isLeadByte, output);
+    return AppendReadLine<true, true>(line, isLeadByte, output);
 }
 
 bool AppendLinePieceOnDisk(std::string_view piece, bool& rowBegun, TableOutput& output,

@@ -23,7 +23,8 @@ void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string
 
 // Same, for a line as TextLineReader delivers it (an LF only as its last
 // byte), added to `row` or straight to a table's output. False only when
-// the output failed.
+// the output failed. The output's form reads up to TextLineReader::kPadding
+// bytes past the line, which the reader provides.
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row);
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output);
 

@@ -48,7 +48,7 @@ void TextLineReader::MakeRoom() {
     if (capacity == m_capacity) return;
     // realloc, not a new buffer and a copy: a huge line's buffer can then
     // grow in place, without its bytes being copied over and over.
-    char* const buffer = static_cast<char*>(std::realloc(m_buffer.get(), capacity));
+    char* const buffer = static_cast<char*>(std::realloc(m_buffer.get(), capacity + kPadding));
     if (!buffer) throw std::bad_alloc();
     // The old block is realloc's now: given up, not freed.
     static_cast<void>(m_buffer.release());
@@ -80,6 +80,8 @@ bool TextLineReader::Refill() {
             m_finished = true;
         }
         m_filled += got;
+        // What a block scan reads past the data is defined, never left over.
+        std::memset(m_buffer.get() + m_filled, 0, kPadding);
         return true;
     case ReadStatus::End:
         break;

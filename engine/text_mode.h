@@ -23,6 +23,10 @@ std::string ToCrLf(const std::string& text);
 // the buffer makes it grow.
 class TextLineReader {
 public:
+    // Every line and piece delivered is followed in memory by at least this
+    // many readable bytes, so that a block scan may read past its end.
+    static constexpr std::size_t kPadding = byte_scan::kBlockSize;
+
     enum class Result {
         Line,      // a whole line, its LF included
         LastLine,  // the non-empty rest of the input after the last LF

@@ -122,6 +122,24 @@ TEST_P(BadInput, RandomBytes) {
     }
 }
 
+// The converter reads lines 16 bytes at a time, past their ends: commas
+// and quotes at every place of a block and next to the line's end, with
+// the next line's bytes or none behind.
+TEST_P(BadInput, CellEndsAtEveryPlaceOfABlock) {
+    std::string input;
+    for (int size = 0; size <= 40; ++size) {
+        const std::string text(static_cast<std::size_t>(size), 'b');
+        for (const std::string& line : {text + ",x", "\"" + text + "\",x", "\"" + text + "\"",
+                                        "\"" + text, "x,\"" + text + "\"\"", "\"" + text + "\"q\",",
+                                        text + ",", "\",\"" + text + ",\"" + text + "\" "}) {
+            input += line + (size % 2 ? "\r\n" : "\n");
+        }
+    }
+    EXPECT_EQ(Convert(input), ReferenceTable(input));
+    const std::string last = "\"" + std::string(31, 'b') + "\"";  // no LF: the file's end
+    EXPECT_EQ(Convert(input + last), ReferenceTable(input + last));
+}
+
 // Lines longer than the pieces a buffered run reads a long line in: every
 // kind of cell falls across the end of a piece, and single cells are longer
 // than a piece, closed or not.
