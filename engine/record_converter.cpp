@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-
-#include "byte_scan.h"
+#include <type_traits>
 
 namespace {
 
@@ -21,6 +20,15 @@ constexpr std::size_t kPiece = 4096;
 constexpr std::size_t kMostPerByte = 12;
 constexpr std::size_t kMostPerTextByte = 6;  // "&quot;"
 
+constexpr std::size_t kBlock = byte_scan::kBlockSize;
+// The tags' lengths, the same for th as for td.
+constexpr std::size_t kRowStartSize = 10;
+constexpr std::size_t kCellEndAndStartSize = 11;
+constexpr std::size_t kLastCellEndSize = 12;
+// Room past the last byte written, for the fixed-size stores of plain
+// blocks and tags.
+constexpr std::size_t kSlack = kBlock;
+
 bool IsTrailingWhiteSpace(unsigned char byte) {
     return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
 }
@@ -28,6 +36,12 @@ bool IsTrailingWhiteSpace(unsigned char byte) {
 char* Put(char* to, std::string_view text) {
     std::memcpy(to, text.data(), text.size());
     return to + text.size();
+}
+
+// A padded tag, in one 16-byte store: the room has slack for it.
+char* PutTag(char* to, const char* tag, std::size_t size) {
+    std::memcpy(to, tag, kBlock);
+    return to + size;
 }
 
 char* PutEscaped(char* to, unsigned char byte) {
@@ -57,8 +71,9 @@ const char* FindByte(const char* from, const char* end, char byte) {
     return found ? found : end;
 }
 
-void AppendTags(RowBuffer& row, std::string_view tags) {
-    row.Commit(Put(row.Room(tags.size()), tags));
+template <class Out>
+void AppendTag(Out& out, const char* tag, std::size_t size) {
+    out.Commit(PutTag(out.Room(kBlock), tag, size));
 }
 
 }  // namespace
@@ -68,34 +83,63 @@ const RecordConverter::Tags RecordConverter::kDataTags{"<tr>\r\n<td>", "</td>\r\
 const RecordConverter::Tags RecordConverter::kHeaderTags{"<tr>\r\n<th>", "</th>\r\n<th>",
                                                          "</th></tr>\r\n"};
 
+// Room already made, for the whole line: asking for more gives the same.
+struct RecordConverter::MadeRoom {
+    char* at;
+    char* Room(std::size_t /*bytes*/) const { return at; }
+    void Commit(char* end) { at = end; }
+};
+
 RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte)
-    : m_options(options), m_isLeadByte(isLeadByte) {
+    : m_options(options),
+      m_isLeadByte(isLeadByte),
+      m_plainSpecials({options.delimiter, '"', '\n'}),
+      m_escapeSpecials({options.delimiter, '"', '\n', '&', '<', '>', '\''}),
+      m_textSpecials({'\n', '&', '<', '>', '"', '\''}) {
     m_tags = options.headerRow ? &kHeaderTags : &kDataTags;
     for (int byte = 0; byte < 256; ++byte) {
         const bool markup = options.escapeHtml && NeedsEscape(static_cast<unsigned char>(byte));
-        m_textClass[byte] = byte == '\n' ? kLineFeed : markup ? kMarkup : kPlain;
-        m_fieldClass[byte] = m_textClass[byte];
+        m_fieldClass[byte] = byte == '\n' ? kLineFeed : markup ? kMarkup : kPlain;
     }
     m_fieldClass[static_cast<unsigned char>(options.delimiter)] = kDelimiter;
     m_fieldClass['"'] = kQuote;
     m_fieldClass['\n'] = kLineFeed;
 }
 
-bool RecordConverter::AddLine(std::string_view line, RowBuffer& row) {
+std::size_t RecordConverter::RoomFor(std::size_t lineSize) {
+    return lineSize * kMostPerByte + kRowStartSize + kLastCellEndSize + kSlack;
+}
+
+bool RecordConverter::StartLine(std::string_view& line) {
     if (++m_line == 1 && m_options.encoding == InputEncoding::Utf8 &&
         line.substr(0, 3) == kByteOrderMark) {
         line.remove_prefix(3);
         if (line.empty()) return false;  // the input is the mark alone: an empty file
     }
-    if (m_options.dialect == CsvDialect::Rfc4180) return AddRfcLine(line, row);
-    AddClassicLine(line, row);
+    return true;
+}
+
+bool RecordConverter::AddLine(std::string_view line, RowBuffer& row) {
+    return StartLine(line) && AddLineTo(line, row);
+}
+
+RecordConverter::Added RecordConverter::AddLine(std::string_view line, char* to) {
+    MadeRoom room{to};
+    const bool ended = StartLine(line) && AddLineTo(line, room);
+    return Added{room.at, ended};
+}
+
+template <class Out>
+bool RecordConverter::AddLineTo(std::string_view line, Out& out) {
+    if (m_options.dialect == CsvDialect::Rfc4180) return AddRfcLine(line, out);
+    AddClassicLine(line, out);
     EndRecord();
     return true;
 }
 
 void RecordConverter::CloseRecord(RowBuffer& row) {
     if (!m_recordOpen) return;
-    AppendTags(row, m_tags->lastCellEnd);
+    AppendTag(row, m_tags->lastCellEnd, kLastCellEndSize);
     EndRecord();
 }
 
@@ -105,32 +149,32 @@ void RecordConverter::EndRecord() {
     m_state = State::FieldStart;
 }
 
-void RecordConverter::AppendCellText(const char* from, const char* end, RowBuffer& row) const {
+template <class Out>
+void RecordConverter::AppendCellText(const char* from, const char* end, Out& out) const {
+    // Runs of bytes that stay as they are are copied whole.
+    const bool escape = m_options.escapeHtml;
     while (from != end) {
         const char* const stop =
             from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
-        char* to = row.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte);
-        for (; from != stop; ++from) {
-            const auto byte = static_cast<unsigned char>(*from);
-            switch (m_textClass[byte]) {
-            case kMarkup:
-                to = PutEscaped(to, byte);
-                break;
-            case kLineFeed:
-                *to++ = '\r';
-                *to++ = '\n';
-                break;
-            default:
-                *to++ = static_cast<char>(byte);
-                break;
-            }
+        char* to = out.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte);
+        for (;;) {
+            const char* const special =
+                escape ? m_textSpecials.Find(from, stop) : FindByte(from, stop, '\n');
+            const auto run = static_cast<std::size_t>(special - from);
+            if (run > 0) std::memcpy(to, from, run);
+            to += run;
+            from = special;
+            if (from == stop) break;
+            const auto byte = static_cast<unsigned char>(*from++);
+            to = byte == '\n' ? Put(to, "\r\n") : PutEscaped(to, byte);
         }
-        row.Commit(to);
+        out.Commit(to);
     }
 }
 
 // The dialog's dialect, with the options' delimiter, tags and escaping.
-void RecordConverter::AddClassicLine(std::string_view line, RowBuffer& row) {
+template <class Out>
+void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
     const char delimiter = m_options.delimiter;
     std::size_t length = TrimmedLength(line, m_isLeadByte);
     // A white-space delimiter at the end of the line still ends a cell: the
@@ -139,7 +183,7 @@ void RecordConverter::AddClassicLine(std::string_view line, RowBuffer& row) {
         const std::size_t last = line.find_last_of(delimiter);
         if (last != std::string_view::npos && last >= length) length = last + 1;
     }
-    AppendTags(row, m_tags->rowAndCellStart);
+    AppendTag(out, m_tags->rowAndCellStart, kRowStartSize);
     const char* from = line.data();
     const char* const end = from + length;
     for (;;) {
@@ -162,83 +206,121 @@ void RecordConverter::AddClassicLine(std::string_view line, RowBuffer& row) {
             stop = FindByte(from, end, delimiter);
             textEnd = stop;
         }
-        AppendCellText(from, textEnd, row);
+        AppendCellText(from, textEnd, out);
         if (stop == end) break;
-        AppendTags(row, m_tags->cellEndAndStart);
+        AppendTag(out, m_tags->cellEndAndStart, kCellEndAndStartSize);
         from = stop + 1;
     }
-    AppendTags(row, m_tags->lastCellEnd);
+    AppendTag(out, m_tags->lastCellEnd, kLastCellEndSize);
+}
+
+// Converts [from, end) of a line under RFC 4180 into room at `to` of at
+// least RoomFor(end - from) bytes, and returns where the bytes end.
+// `lineEnded` is set at an LF outside quotes, which is a line's last byte.
+// The bytes are looked at 16 at a time: a block with no special byte is
+// copied whole, and one with a special byte up to it, in one 16-byte store
+// whose extra bytes the next store writes over.
+template <class Specials>
+char* RecordConverter::ConvertRfc(const Specials& specials, const char* from, const char* end,
+                                  char* to, bool& lineEnded) {
+    constexpr bool kEscape = std::is_same<Specials, EscapeSpecials>::value;
+    const unsigned char* const classes = m_fieldClass.data();
+    const Tags& tags = *m_tags;
+    State state = m_state;
+    // The last bytes are scanned in a copy padded with LFs, which stop the
+    // scan: no block is read past `end`.
+    char tail[2 * kBlock];
+    bool inTail = false;
+    for (;;) {
+        if (!inTail && static_cast<std::size_t>(end - from) < kBlock) {
+            const auto left = static_cast<std::size_t>(end - from);
+            std::memset(tail, '\n', sizeof tail);
+            if (left > 0) std::memcpy(tail, from, left);
+            from = tail;
+            end = tail + left;
+            inTail = true;
+        }
+        const unsigned at = specials.FirstIn(from);
+        std::memcpy(to, from, kBlock);
+        from += at;
+        to += at;
+        if (at != 0 && state != State::Quoted) state = State::Plain;
+        if (at == kBlock) continue;
+        if (from == end) break;
+        const auto byte = static_cast<unsigned char>(*from++);
+        switch (classes[byte]) {
+        case kMarkup:
+            to = PutEscaped(to, byte);
+            if (state != State::Quoted) state = State::Plain;
+            break;
+        case kQuote:
+            if (state == State::FieldStart) {
+                state = State::Quoted;
+                m_quoteLine = m_line;
+            } else if (state == State::Quoted) {
+                state = State::QuoteInQuoted;  // closing, or the first of ""
+            } else {
+                to = kEscape ? PutEscaped(to, byte) : Put(to, "\"");
+                if (state == State::QuoteInQuoted) state = State::Quoted;
+            }
+            break;
+        case kDelimiter:
+            if (state == State::Quoted) {
+                if (kEscape) {
+                    to = PutEscaped(to, byte);
+                } else {
+                    *to++ = static_cast<char>(byte);
+                }
+            } else {
+                to = PutTag(to, tags.cellEndAndStart, kCellEndAndStartSize);
+                state = State::FieldStart;
+            }
+            break;
+        case kLineFeed:
+            if (state != State::Quoted) {
+                lineEnded = true;
+                m_state = state;
+                return to;
+            }
+            to = Put(to, "\r\n");  // a line break inside the field
+            break;
+        default:  // no plain byte is in the set; copied as one would be
+            *to++ = static_cast<char>(byte);
+            if (state != State::Quoted) state = State::Plain;
+            break;
+        }
+    }
+    m_state = state;
+    return to;
 }
 
 // RFC 4180, with the text after a closing quote added to the field as
 // Python's csv module and spreadsheets do, and a quote inside an unquoted
 // field taken as data.
-bool RecordConverter::AddRfcLine(std::string_view line, RowBuffer& row) {
-    if (!m_recordOpen) {
-        AppendTags(row, m_tags->rowAndCellStart);
-        m_recordOpen = true;
-    }
+template <class Out>
+bool RecordConverter::AddRfcLine(std::string_view line, Out& out) {
     const char* from = line.data();
     const char* const end = from + line.size();
-    const unsigned char* const classes = m_fieldClass.data();
-    State state = m_state;
-    while (from != end) {
+    for (;;) {
         const char* const stop =
             from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
-        char* to = row.Room(static_cast<std::size_t>(stop - from) * kMostPerByte);
-        while (from != stop) {
-            // Most bytes are plain data: they are copied in a tight loop.
-            const char* const run = from;
-            while (from != stop && classes[static_cast<unsigned char>(*from)] == kPlain)
-                *to++ = *from++;
-            if (from != run && state != State::Quoted) state = State::Plain;
-            if (from == stop) break;
-            const auto byte = static_cast<unsigned char>(*from++);
-            switch (classes[byte]) {
-            case kMarkup:
-                to = PutEscaped(to, byte);
-                if (state != State::Quoted) state = State::Plain;
-                break;
-            case kQuote:
-                if (state == State::FieldStart) {
-                    state = State::Quoted;
-                    m_quoteLine = m_line;
-                } else if (state == State::Quoted) {
-                    state = State::QuoteInQuoted;  // closing, or the first of ""
-                } else {
-                    to = m_options.escapeHtml ? PutEscaped(to, byte) : Put(to, "\"");
-                    if (state == State::QuoteInQuoted) state = State::Quoted;
-                }
-                break;
-            case kDelimiter:
-                if (state == State::Quoted) {
-                    to = m_options.escapeHtml ? PutEscaped(to, byte)
-                                              : Put(to, std::string_view(from - 1, 1));
-                } else {
-                    to = Put(to, m_tags->cellEndAndStart);
-                    state = State::FieldStart;
-                }
-                break;
-            case kLineFeed:
-                if (state == State::Quoted) {
-                    to = Put(to, "\r\n");  // a line break inside the field
-                } else {
-                    // An LF is always a line's last byte: the record ends.
-                    row.Commit(Put(to, m_tags->lastCellEnd));
-                    EndRecord();
-                    return true;
-                }
-                break;
-            default:
-                break;
-            }
+        char* to = out.Room(RoomFor(static_cast<std::size_t>(stop - from)));
+        if (!m_recordOpen) {
+            to = PutTag(to, m_tags->rowAndCellStart, kRowStartSize);
+            m_recordOpen = true;
         }
-        row.Commit(to);
+        bool lineEnded = false;
+        to = m_options.escapeHtml ? ConvertRfc(m_escapeSpecials, from, stop, to, lineEnded)
+                                  : ConvertRfc(m_plainSpecials, from, stop, to, lineEnded);
+        from = stop;
+        // A last line without a line end ends its record too, unless a
+        // quoted field is still open.
+        if (lineEnded || (from == end && m_state != State::Quoted)) {
+            out.Commit(PutTag(to, m_tags->lastCellEnd, kLastCellEndSize));
+            EndRecord();
+            return true;
+        }
+        out.Commit(to);
+        if (from == end) return false;
     }
-    m_state = state;
-    if (state == State::Quoted) return false;
-    // A last line without a line end ends its record too.
-    AppendTags(row, m_tags->lastCellEnd);
-    EndRecord();
-    return true;
 }
