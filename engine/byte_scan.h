@@ -90,6 +90,27 @@ public:
 #endif
     }
 
+    // Which of the 16 bytes at `from`, all of which must be readable, are
+    // in the set: bit i for the byte at from + i.
+    unsigned MaskIn(const char* from) const {
+#ifdef __SSE2__
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        __m128i found = _mm_cmpeq_epi8(block, m_patterns[0]);
+        for (std::size_t i = 1; i < N; ++i) {
+            found = _mm_or_si128(found, _mm_cmpeq_epi8(block, m_patterns[i]));
+        }
+        return static_cast<unsigned>(_mm_movemask_epi8(found));
+#elif defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        return MaskInWord(from) | MaskInWord(from + 8) << 8;
+#else
+        unsigned mask = 0;
+        for (unsigned i = 0; i < kBlockSize; ++i) {
+            if (Contains(from[i])) mask |= 1u << i;
+        }
+        return mask;
+#endif
+    }
+
     // The first byte of the set in [from, end), or end.
     const char* Find(const char* from, const char* end) const {
         while (static_cast<std::size_t>(end - from) >= kBlockSize) {
@@ -129,6 +150,19 @@ private:
             found |= ~(((x & kLow7) + kLow7) | x | kLow7);
         }
         return found ? static_cast<unsigned>(__builtin_ctzll(found)) >> 3 : 8;
+    }
+
+    // The same as a bit per byte: the multiply gathers each byte's flag
+    // into the top byte, every product bit apart, so nothing carries.
+    unsigned MaskInWord(const char* from) const {
+        std::uint64_t word;
+        std::memcpy(&word, from, sizeof word);
+        std::uint64_t found = 0;
+        for (const std::uint64_t pattern : m_patterns) {
+            const std::uint64_t x = word ^ pattern;
+            found |= ~(((x & kLow7) + kLow7) | x | kLow7);
+        }
+        return static_cast<unsigned>(((found >> 7) * 0x0102040810204080ULL) >> 56);
     }
 #endif
 #endif

@@ -19,6 +19,8 @@ constexpr std::size_t kPiece = 4096;
 // and opening the next, "</th>\r\n<th>".
 constexpr std::size_t kMostPerByte = 12;
 constexpr std::size_t kMostPerTextByte = 6;  // "&quot;"
+// Cell text's room, for PutEntity's store.
+constexpr std::size_t kTextSlack = 8;
 
 constexpr std::size_t kBlock = byte_scan::kBlockSize;
 // The tags' lengths, the same for th as for td.
@@ -44,31 +46,49 @@ char* PutTag(char* to, const char* tag, std::size_t size) {
     return to + size;
 }
 
-char* PutEscaped(char* to, unsigned char byte) {
-    switch (byte) {
-    case '&':
-        return Put(to, "&amp;");
-    case '<':
-        return Put(to, "&lt;");
-    case '>':
-        return Put(to, "&gt;");
-    case '"':
-        return Put(to, "&quot;");
-    case '\'':
-        return Put(to, "&#39;");
-    default:
-        *to = static_cast<char>(byte);
-        return to + 1;
-    }
+// The character references of the bytes HTML must have escaped, each
+// padded to 8 bytes for one fixed-size store; index 0 is none.
+struct Entity {
+    char text[8];
+    std::size_t size;
+};
+constexpr Entity kEntities[] = {{"", 0},     {"&amp;", 5},  {"&lt;", 4},
+                                {"&gt;", 4}, {"&quot;", 6}, {"&#39;", 5}};
+
+constexpr std::array<unsigned char, 256> MakeEntityIndex() {
+    std::array<unsigned char, 256> index{};
+    index['&'] = 1;
+    index['<'] = 2;
+    index['>'] = 3;
+    index['"'] = 4;
+    index['\''] = 5;
+    return index;
+}
+constexpr std::array<unsigned char, 256> kEntityIndex = MakeEntityIndex();
+
+// The reference of a byte HTML must have escaped; room has slack for it.
+char* PutEntity(char* to, unsigned char byte) {
+    const Entity& entity = kEntities[kEntityIndex[byte]];
+    std::memcpy(to, entity.text, sizeof entity.text);
+    return to + entity.size;
 }
 
-bool NeedsEscape(unsigned char byte) {
-    return byte == '&' || byte == '<' || byte == '>' || byte == '"' || byte == '\'';
-}
+bool NeedsEscape(unsigned char byte) { return kEntityIndex[byte] != 0; }
 
 const char* FindByte(const char* from, const char* end, char byte) {
     const char* const found = byte_scan::Find(from, end, byte);
     return found ? found : end;
+}
+
+// The index of the lowest set bit of a non-zero mask.
+unsigned LowestBit(unsigned mask) {
+#if defined(__GNUC__)
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#else
+    unsigned index = 0;
+    for (; (mask & 1) == 0; mask >>= 1) ++index;
+    return index;
+#endif
 }
 
 template <class Out>
@@ -97,6 +117,13 @@ RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest 
       m_escapeSpecials({options.delimiter, '"', '\n', '&', '<', '>', '\''}),
       m_textSpecials({'\n', '&', '<', '>', '"', '\''}) {
     m_tags = options.headerRow ? &kHeaderTags : &kDataTags;
+    const auto delimiter = static_cast<unsigned char>(options.delimiter);
+    if (options.escapeHtml && NeedsEscape(delimiter)) {
+        m_quotedDelimiterSize =
+            static_cast<std::size_t>(PutEntity(m_quotedDelimiter, delimiter) - m_quotedDelimiter);
+    } else {
+        m_quotedDelimiter[0] = options.delimiter;
+    }
     for (int byte = 0; byte < 256; ++byte) {
         const bool markup = options.escapeHtml && NeedsEscape(static_cast<unsigned char>(byte));
         m_fieldClass[byte] = byte == '\n' ? kLineFeed : markup ? kMarkup : kPlain;
@@ -156,7 +183,8 @@ void RecordConverter::AppendCellText(const char* from, const char* end, Out& out
     while (from != end) {
         const char* const stop =
             from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
-        char* to = out.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte);
+        char* to =
+            out.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte + kTextSlack);
         for (;;) {
             const char* const special =
                 escape ? m_textSpecials.Find(from, stop) : FindByte(from, stop, '\n');
@@ -166,7 +194,7 @@ void RecordConverter::AppendCellText(const char* from, const char* end, Out& out
             from = special;
             if (from == stop) break;
             const auto byte = static_cast<unsigned char>(*from++);
-            to = byte == '\n' ? Put(to, "\r\n") : PutEscaped(to, byte);
+            to = byte == '\n' ? Put(to, "\r\n") : PutEntity(to, byte);
         }
         out.Commit(to);
     }
@@ -217,81 +245,98 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
 // Converts [from, end) of a line under RFC 4180 into room at `to` of at
 // least RoomFor(end - from) bytes, and returns where the bytes end.
 // `lineEnded` is set at an LF outside quotes, which is a line's last byte.
-// The bytes are looked at 16 at a time: a block with no special byte is
-// copied whole, and one with a special byte up to it, in one 16-byte store
-// whose extra bytes the next store writes over.
+// The bytes are looked at 16 at a time: the special bytes of a block are
+// handled in turn, and the plain run before each is copied in one 16-byte
+// store whose extra bytes later stores write over.
 template <class Specials>
 char* RecordConverter::ConvertRfc(const Specials& specials, const char* from, const char* end,
                                   char* to, bool& lineEnded) {
     constexpr bool kEscape = std::is_same<Specials, EscapeSpecials>::value;
     const unsigned char* const classes = m_fieldClass.data();
     const Tags& tags = *m_tags;
+    // Plain data moves the state on from FieldStart and QuoteInQuoted; that
+    // is only looked at by a quote and where the piece ends, so it is done
+    // there and at the end of each block.
     State state = m_state;
-    // The last bytes are scanned in a copy padded with LFs, which stop the
-    // scan: no block is read past `end`.
-    char tail[2 * kBlock];
+    // A run's store reads 16 bytes from anywhere in its block, so the last
+    // bytes are scanned in a copy padded with LFs, which stop the scan.
+    char tail[3 * kBlock];
     bool inTail = false;
     for (;;) {
-        if (!inTail && static_cast<std::size_t>(end - from) < kBlock) {
+        if (!inTail && static_cast<std::size_t>(end - from) < 2 * kBlock) {
             const auto left = static_cast<std::size_t>(end - from);
             std::memset(tail, '\n', sizeof tail);
-            if (left > 0) std::memcpy(tail, from, left);
+            if (left >= kBlock) {
+                std::memcpy(tail, from, kBlock);
+                std::memcpy(tail + left - kBlock, from + left - kBlock, kBlock);
+            } else if (left > 0) {
+                std::memcpy(tail, from, left);
+            }
             from = tail;
             end = tail + left;
             inTail = true;
         }
-        const unsigned at = specials.FirstIn(from);
-        std::memcpy(to, from, kBlock);
-        from += at;
-        to += at;
-        if (at != 0 && state != State::Quoted) state = State::Plain;
-        if (at == kBlock) continue;
-        if (from == end) break;
-        const auto byte = static_cast<unsigned char>(*from++);
-        switch (classes[byte]) {
-        case kMarkup:
-            to = PutEscaped(to, byte);
-            if (state != State::Quoted) state = State::Plain;
-            break;
-        case kQuote:
-            if (state == State::FieldStart) {
-                state = State::Quoted;
-                m_quoteLine = m_line;
-            } else if (state == State::Quoted) {
-                state = State::QuoteInQuoted;  // closing, or the first of ""
-            } else {
-                to = kEscape ? PutEscaped(to, byte) : Put(to, "\"");
-                if (state == State::QuoteInQuoted) state = State::Quoted;
-            }
-            break;
-        case kDelimiter:
-            if (state == State::Quoted) {
-                if (kEscape) {
-                    to = PutEscaped(to, byte);
+        const char* const block = from;
+        unsigned specialBytes = specials.MaskIn(block);
+        while (specialBytes != 0) {
+            const char* const special = block + LowestBit(specialBytes);
+            specialBytes &= specialBytes - 1;
+            std::memcpy(to, from, kBlock);
+            to += special - from;
+            const bool afterData = special != from;
+            from = special + 1;
+            const auto byte = static_cast<unsigned char>(*special);
+            switch (classes[byte]) {
+            case kMarkup:
+                to = PutEntity(to, byte);
+                if (state != State::Quoted) state = State::Plain;
+                break;
+            case kQuote:
+                if (afterData && state != State::Quoted) state = State::Plain;
+                if (state == State::FieldStart) {
+                    state = State::Quoted;
+                    m_quoteLine = m_line;
+                } else if (state == State::Quoted) {
+                    state = State::QuoteInQuoted;  // closing, or the first of ""
                 } else {
-                    *to++ = static_cast<char>(byte);
+                    to = kEscape ? Put(to, "&quot;") : Put(to, "\"");
+                    if (state == State::QuoteInQuoted) state = State::Quoted;
                 }
-            } else {
-                to = PutTag(to, tags.cellEndAndStart, kCellEndAndStartSize);
-                state = State::FieldStart;
+                break;
+            case kDelimiter:
+                if (state == State::Quoted) {
+                    std::memcpy(to, m_quotedDelimiter, sizeof m_quotedDelimiter);
+                    to += m_quotedDelimiterSize;
+                } else {
+                    to = PutTag(to, tags.cellEndAndStart, kCellEndAndStartSize);
+                    state = State::FieldStart;
+                }
+                break;
+            case kLineFeed:
+                if (special == end) {  // the padding: the piece is done
+                    if (afterData && state != State::Quoted) state = State::Plain;
+                    m_state = state;
+                    return to;
+                }
+                if (state != State::Quoted) {
+                    lineEnded = true;
+                    m_state = state;
+                    return to;
+                }
+                to = Put(to, "\r\n");  // a line break inside the field
+                break;
+            default:  // no plain byte is in the set; copied as one would be
+                *to++ = static_cast<char>(byte);
+                if (state != State::Quoted) state = State::Plain;
+                break;
             }
-            break;
-        case kLineFeed:
-            if (state != State::Quoted) {
-                lineEnded = true;
-                m_state = state;
-                return to;
-            }
-            to = Put(to, "\r\n");  // a line break inside the field
-            break;
-        default:  // no plain byte is in the set; copied as one would be
-            *to++ = static_cast<char>(byte);
-            if (state != State::Quoted) state = State::Plain;
-            break;
         }
+        // The rest of the block is plain.
+        std::memcpy(to, from, kBlock);
+        to += block + kBlock - from;
+        if (from != block + kBlock && state != State::Quoted) state = State::Plain;
+        from = block + kBlock;
     }
-    m_state = state;
-    return to;
 }
 
 // RFC 4180, with the text after a closing quote added to the field as

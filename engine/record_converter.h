@@ -85,6 +85,9 @@ private:
     const EscapeSpecials m_escapeSpecials;
     // What cell text must change: LF, and with escaping the markup bytes.
     const byte_scan::ByteSet<6> m_textSpecials;
+    // A delimiter inside quotes, escaped when it must be, padded to 8 bytes.
+    char m_quotedDelimiter[8]{};
+    std::size_t m_quotedDelimiterSize = 1;
     const Tags* m_tags;
     std::uint64_t m_line = 0;
     std::uint64_t m_quoteLine = 0;
