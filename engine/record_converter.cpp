@@ -6,10 +6,6 @@
 
 namespace {
 
-// What a byte is: plain data, a character HTML must have escaped, a double
-// quote, the delimiter, or the line feed.
-enum ByteClass : unsigned char { kPlain, kMarkup, kQuote, kDelimiter, kLineFeed };
-
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // Bytes are converted in pieces of this size, so the room made for a piece's
@@ -73,8 +69,6 @@ char* PutEntity(char* to, unsigned char byte) {
     return to + entity.size;
 }
 
-bool NeedsEscape(unsigned char byte) { return kEntityIndex[byte] != 0; }
-
 const char* FindByte(const char* from, const char* end, char byte) {
     const char* const found = byte_scan::Find(from, end, byte);
     return found ? found : end;
@@ -113,24 +107,10 @@ struct RecordConverter::MadeRoom {
 RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte)
     : m_options(options),
       m_isLeadByte(isLeadByte),
-      m_plainSpecials({options.delimiter, '"', '\n'}),
-      m_escapeSpecials({options.delimiter, '"', '\n', '&', '<', '>', '\''}),
+      m_delimiter({options.delimiter}),
+      m_plainStops({'"', '\n'}),
       m_textSpecials({'\n', '&', '<', '>', '"', '\''}) {
     m_tags = options.headerRow ? &kHeaderTags : &kDataTags;
-    const auto delimiter = static_cast<unsigned char>(options.delimiter);
-    if (options.escapeHtml && NeedsEscape(delimiter)) {
-        m_quotedDelimiterSize =
-            static_cast<std::size_t>(PutEntity(m_quotedDelimiter, delimiter) - m_quotedDelimiter);
-    } else {
-        m_quotedDelimiter[0] = options.delimiter;
-    }
-    for (int byte = 0; byte < 256; ++byte) {
-        const bool markup = options.escapeHtml && NeedsEscape(static_cast<unsigned char>(byte));
-        m_fieldClass[byte] = byte == '\n' ? kLineFeed : markup ? kMarkup : kPlain;
-    }
-    m_fieldClass[static_cast<unsigned char>(options.delimiter)] = kDelimiter;
-    m_fieldClass['"'] = kQuote;
-    m_fieldClass['\n'] = kLineFeed;
 }
 
 std::size_t RecordConverter::RoomFor(std::size_t lineSize) {
@@ -247,12 +227,13 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
 // `lineEnded` is set at an LF outside quotes, which is a line's last byte.
 // The bytes are looked at 16 at a time: the special bytes of a block are
 // handled in turn, and the plain run before each is copied in one 16-byte
-// store whose extra bytes later stores write over.
-template <class Specials>
-char* RecordConverter::ConvertRfc(const Specials& specials, const char* from, const char* end,
-                                  char* to, bool& lineEnded) {
-    constexpr bool kEscape = std::is_same<Specials, EscapeSpecials>::value;
-    const unsigned char* const classes = m_fieldClass.data();
+// store whose extra bytes later stores write over. Inside quotes the
+// delimiter is data: only `stops` are special there, and a delimiter that
+// must be escaped is one of them.
+template <class Stops>
+char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
+                                  bool& lineEnded) {
+    constexpr bool kEscape = std::is_same<Stops, EscapeStops>::value;
     const Tags& tags = *m_tags;
     // Plain data moves the state on from FieldStart and QuoteInQuoted; that
     // is only looked at by a quote and where the piece ends, so it is done
@@ -277,21 +258,39 @@ char* RecordConverter::ConvertRfc(const Specials& specials, const char* from, co
             inTail = true;
         }
         const char* const block = from;
-        unsigned specialBytes = specials.MaskIn(block);
-        while (specialBytes != 0) {
-            const char* const special = block + LowestBit(specialBytes);
-            specialBytes &= specialBytes - 1;
+        const unsigned stopBytes = stops.MaskIn(block);
+        const unsigned delimiters = m_delimiter.MaskIn(block);
+        unsigned ahead = ~0U;  // the bits of the bytes not yet passed
+        for (;;) {
+            if (state != State::Quoted && (stopBytes & ahead) == 0) {
+                // Only delimiters are left in the block: each ends a cell.
+                for (unsigned cells = delimiters & ahead; cells != 0; cells &= cells - 1) {
+                    const char* const delimiter = block + LowestBit(cells);
+                    std::memcpy(to, from, kBlock);
+                    to = PutTag(to + (delimiter - from), tags.cellEndAndStart,
+                                kCellEndAndStartSize);
+                    from = delimiter + 1;
+                    state = State::FieldStart;
+                }
+                break;
+            }
+            const unsigned bits =
+                (state == State::Quoted ? stopBytes : stopBytes | delimiters) & ahead;
+            if (bits == 0) break;
+            const unsigned at = LowestBit(bits);
+            ahead = ~1U << at;
+            const char* const special = block + at;
             std::memcpy(to, from, kBlock);
             to += special - from;
             const bool afterData = special != from;
             from = special + 1;
+            if (state != State::Quoted && (delimiters >> at & 1U) != 0) {
+                to = PutTag(to, tags.cellEndAndStart, kCellEndAndStartSize);
+                state = State::FieldStart;
+                continue;
+            }
             const auto byte = static_cast<unsigned char>(*special);
-            switch (classes[byte]) {
-            case kMarkup:
-                to = PutEntity(to, byte);
-                if (state != State::Quoted) state = State::Plain;
-                break;
-            case kQuote:
+            if (byte == '"') {
                 if (afterData && state != State::Quoted) state = State::Plain;
                 if (state == State::FieldStart) {
                     state = State::Quoted;
@@ -302,17 +301,7 @@ char* RecordConverter::ConvertRfc(const Specials& specials, const char* from, co
                     to = kEscape ? Put(to, "&quot;") : Put(to, "\"");
                     if (state == State::QuoteInQuoted) state = State::Quoted;
                 }
-                break;
-            case kDelimiter:
-                if (state == State::Quoted) {
-                    std::memcpy(to, m_quotedDelimiter, sizeof m_quotedDelimiter);
-                    to += m_quotedDelimiterSize;
-                } else {
-                    to = PutTag(to, tags.cellEndAndStart, kCellEndAndStartSize);
-                    state = State::FieldStart;
-                }
-                break;
-            case kLineFeed:
+            } else if (byte == '\n') {
                 if (special == end) {  // the padding: the piece is done
                     if (afterData && state != State::Quoted) state = State::Plain;
                     m_state = state;
@@ -324,11 +313,10 @@ char* RecordConverter::ConvertRfc(const Specials& specials, const char* from, co
                     return to;
                 }
                 to = Put(to, "\r\n");  // a line break inside the field
-                break;
-            default:  // no plain byte is in the set; copied as one would be
-                *to++ = static_cast<char>(byte);
+            } else {
+                // Markup, which only escaping stops at.
+                to = PutEntity(to, byte);
                 if (state != State::Quoted) state = State::Plain;
-                break;
             }
         }
         // The rest of the block is plain.
@@ -355,8 +343,8 @@ bool RecordConverter::AddRfcLine(std::string_view line, Out& out) {
             m_recordOpen = true;
         }
         bool lineEnded = false;
-        to = m_options.escapeHtml ? ConvertRfc(m_escapeSpecials, from, stop, to, lineEnded)
-                                  : ConvertRfc(m_plainSpecials, from, stop, to, lineEnded);
+        to = m_options.escapeHtml ? ConvertRfc(m_textSpecials, from, stop, to, lineEnded)
+                                  : ConvertRfc(m_plainStops, from, stop, to, lineEnded);
         from = stop;
         // A last line without a line end ends its record too, unless a
         // quoted field is still open.

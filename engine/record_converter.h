@@ -56,10 +56,10 @@ private:
     };
     static const Tags kDataTags;
     static const Tags kHeaderTags;
-    // The bytes the RFC 4180 scanner stops at: the delimiter, the quote and
-    // LF, and with escaping the markup bytes too.
-    using PlainSpecials = byte_scan::ByteSet<3>;
-    using EscapeSpecials = byte_scan::ByteSet<7>;
+    // The bytes besides the delimiter that the RFC 4180 scanner stops at:
+    // the quote and LF, and with escaping the markup bytes.
+    using PlainStops = byte_scan::ByteSet<2>;
+    using EscapeStops = byte_scan::ByteSet<6>;
 
     // Where a line's bytes go: the row buffer, or room already made.
     struct MadeRoom;
@@ -70,8 +70,8 @@ private:
     void AddClassicLine(std::string_view line, Out& out);
     template <class Out>
     bool AddRfcLine(std::string_view line, Out& out);
-    template <class Specials>
-    char* ConvertRfc(const Specials& specials, const char* from, const char* end, char* to,
+    template <class Stops>
+    char* ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
                      bool& lineEnded);
     template <class Out>
     void AppendCellText(const char* from, const char* end, Out& out) const;
@@ -79,15 +79,11 @@ private:
 
     const ConversionOptions m_options;
     const LeadByteTest m_isLeadByte;
-    // What each byte is to the RFC 4180 scanner.
-    std::array<unsigned char, 256> m_fieldClass{};
-    const PlainSpecials m_plainSpecials;
-    const EscapeSpecials m_escapeSpecials;
-    // What cell text must change: LF, and with escaping the markup bytes.
-    const byte_scan::ByteSet<6> m_textSpecials;
-    // A delimiter inside quotes, escaped when it must be, padded to 8 bytes.
-    char m_quotedDelimiter[8]{};
-    std::size_t m_quotedDelimiterSize = 1;
+    const byte_scan::ByteSet<1> m_delimiter;
+    const PlainStops m_plainStops;
+    // What cell text must change: LF, and with escaping the markup bytes;
+    // the same are the RFC 4180 scanner's stops with escaping.
+    const EscapeStops m_textSpecials;
     const Tags* m_tags;
     std::uint64_t m_line = 0;
     std::uint64_t m_quoteLine = 0;
