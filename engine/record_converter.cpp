@@ -108,6 +108,7 @@ RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest 
     : m_options(options),
       m_isLeadByte(isLeadByte),
       m_delimiter({options.delimiter}),
+      m_lineFeed({'\n'}),
       m_plainStops({'"', '\n'}),
       m_textSpecials({'\n', '&', '<', '>', '"', '\''}) {
     m_tags = options.headerRow ? &kHeaderTags : &kDataTags;
@@ -156,24 +157,40 @@ void RecordConverter::EndRecord() {
     m_state = State::FieldStart;
 }
 
+// Cell text [from, end) of a line that ends at `lineEnd`: looked at 16
+// bytes at a time while those are in the line, the last few one by one.
 template <class Out>
-void RecordConverter::AppendCellText(const char* from, const char* end, Out& out) const {
-    // Runs of bytes that stay as they are are copied whole.
+void RecordConverter::AppendCellText(const char* from, const char* end, const char* lineEnd,
+                                     Out& out) const {
     const bool escape = m_options.escapeHtml;
     while (from != end) {
         const char* const stop =
             from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
-        char* to =
-            out.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte + kTextSlack);
-        for (;;) {
-            const char* const special =
-                escape ? m_textSpecials.Find(from, stop) : FindByte(from, stop, '\n');
-            const auto run = static_cast<std::size_t>(special - from);
-            if (run > 0) std::memcpy(to, from, run);
-            to += run;
-            from = special;
-            if (from == stop) break;
-            const auto byte = static_cast<unsigned char>(*from++);
+        char* to = out.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte + kSlack);
+        while (from != stop) {
+            unsigned char byte = 0;
+            if (static_cast<std::size_t>(lineEnd - from) >= kBlock) {
+                unsigned specials = escape ? m_textSpecials.MaskIn(from) : m_lineFeed.MaskIn(from);
+                const auto left = static_cast<std::size_t>(stop - from);
+                if (left < kBlock) specials |= 1U << left;  // where the text stops
+                std::memcpy(to, from, kBlock);
+                if (specials == 0) {
+                    to += kBlock;
+                    from += kBlock;
+                    continue;
+                }
+                const unsigned at = LowestBit(specials);
+                to += at;
+                from += at;
+                if (from == stop) break;
+                byte = static_cast<unsigned char>(*from++);
+            } else {
+                byte = static_cast<unsigned char>(*from++);
+                if (byte != '\n' && !(escape && kEntityIndex[byte] != 0)) {
+                    *to++ = static_cast<char>(byte);
+                    continue;
+                }
+            }
             to = byte == '\n' ? Put(to, "\r\n") : PutEntity(to, byte);
         }
         out.Commit(to);
@@ -214,7 +231,7 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
             stop = FindByte(from, end, delimiter);
             textEnd = stop;
         }
-        AppendCellText(from, textEnd, out);
+        AppendCellText(from, textEnd, line.data() + line.size(), out);
         if (stop == end) break;
         AppendTag(out, m_tags->cellEndAndStart, kCellEndAndStartSize);
         from = stop + 1;

@@ -74,12 +74,13 @@ private:
     char* ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
                      bool& lineEnded);
     template <class Out>
-    void AppendCellText(const char* from, const char* end, Out& out) const;
+    void AppendCellText(const char* from, const char* end, const char* lineEnd, Out& out) const;
     void EndRecord();
 
     const ConversionOptions m_options;
     const LeadByteTest m_isLeadByte;
     const byte_scan::ByteSet<1> m_delimiter;
+    const byte_scan::ByteSet<1> m_lineFeed;
     const PlainStops m_plainStops;
     // What cell text must change: LF, and with escaping the markup bytes;
     // the same are the RFC 4180 scanner's stops with escaping.
