@@ -284,8 +284,8 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
                 for (unsigned cells = delimiters & ahead; cells != 0; cells &= cells - 1) {
                     const char* const delimiter = block + LowestBit(cells);
                     std::memcpy(to, from, kBlock);
-                    to = PutTag(to + (delimiter - from), tags.cellEndAndStart,
-                                kCellEndAndStartSize);
+                    to =
+                        PutTag(to + (delimiter - from), tags.cellEndAndStart, kCellEndAndStartSize);
                     from = delimiter + 1;
                     state = State::FieldStart;
                 }
