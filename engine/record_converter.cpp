@@ -15,8 +15,6 @@ constexpr std::size_t kPiece = 4096;
 // and opening the next, "</th>\r\n<th>".
 constexpr std::size_t kMostPerByte = 12;
 constexpr std::size_t kMostPerTextByte = 6;  // "&quot;"
-// Cell text's room, for PutEntity's store.
-constexpr std::size_t kTextSlack = 8;
 
 constexpr std::size_t kBlock = byte_scan::kBlockSize;
 // The tags' lengths, the same for th as for td.
@@ -157,8 +155,8 @@ void RecordConverter::EndRecord() {
     m_state = State::FieldStart;
 }
 
-// Cell text [from, end) of a line that ends at `lineEnd`: looked at 16
-// bytes at a time while those are in the line, the last few one by one.
+// Cell text [from, end) of a line readable up to `lineEnd`: looked at 16
+// bytes at a time while those can be read, the last few one by one.
 template <class Out>
 void RecordConverter::AppendCellText(const char* from, const char* end, const char* lineEnd,
                                      Out& out) const {
@@ -197,6 +195,20 @@ void RecordConverter::AppendCellText(const char* from, const char* end, const ch
     }
 }
 
+// The first delimiter in [from, end), or end; the bytes up to
+// `readableEnd`, at or after `end`, may be read.
+const char* RecordConverter::FindDelimiter(const char* from, const char* end,
+                                           const char* readableEnd) const {
+    for (; from < end; from += kBlock) {
+        if (static_cast<std::size_t>(readableEnd - from) < kBlock) {
+            return FindByte(from, end, m_options.delimiter);
+        }
+        const unsigned delimiters = m_delimiter.MaskIn(from);
+        if (delimiters != 0) return std::min(from + LowestBit(delimiters), end);
+    }
+    return end;
+}
+
 // The dialog's dialect, with the options' delimiter, tags and escaping.
 template <class Out>
 void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
@@ -209,7 +221,15 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
         if (last != std::string_view::npos && last >= length) length = last + 1;
     }
     AppendTag(out, m_tags->rowAndCellStart, kRowStartSize);
+    // A short line is read from a copy with room after it, so that its
+    // last bytes too are looked at 16 at a time.
     const char* from = line.data();
+    const char* readableEnd = from + line.size();
+    if (length <= m_paddedLine.size() - kBlock) {
+        if (length > 0) std::memcpy(m_paddedLine.data(), from, length);
+        from = m_paddedLine.data();
+        readableEnd = from + m_paddedLine.size();
+    }
     const char* const end = from + length;
     for (;;) {
         const char* textEnd = nullptr;
@@ -218,8 +238,8 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
             // Closed only by a quote right before a delimiter; right after
             // the opening quote, that quote counts and the cell is empty.
             const char* const begin = from + 1;
-            stop = FindByte(begin, end, delimiter);
-            while (stop != end && stop[-1] != '"') stop = FindByte(stop + 1, end, delimiter);
+            stop = FindDelimiter(begin, end, readableEnd);
+            while (stop != end && stop[-1] != '"') stop = FindDelimiter(stop + 1, end, readableEnd);
             if (stop != end) {
                 textEnd = stop > begin ? stop - 1 : begin;
             } else {
@@ -228,10 +248,10 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
             }
             from = begin;
         } else {
-            stop = FindByte(from, end, delimiter);
+            stop = FindDelimiter(from, end, readableEnd);
             textEnd = stop;
         }
-        AppendCellText(from, textEnd, line.data() + line.size(), out);
+        AppendCellText(from, textEnd, readableEnd, out);
         if (stop == end) break;
         AppendTag(out, m_tags->cellEndAndStart, kCellEndAndStartSize);
         from = stop + 1;

@@ -73,6 +73,7 @@ private:
     template <class Stops>
     char* ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
                      bool& lineEnded);
+    const char* FindDelimiter(const char* from, const char* end, const char* readableEnd) const;
     template <class Out>
     void AppendCellText(const char* from, const char* end, const char* lineEnd, Out& out) const;
     void EndRecord();
@@ -86,6 +87,8 @@ private:
     // the same are the RFC 4180 scanner's stops with escaping.
     const EscapeStops m_textSpecials;
     const Tags* m_tags;
+    // A short line of the classic dialect, copied with room after it.
+    std::array<char, kMostInRoom + 2 * byte_scan::kBlockSize> m_paddedLine{};
     std::uint64_t m_line = 0;
     std::uint64_t m_quoteLine = 0;
     State m_state = State::FieldStart;
