@@ -155,43 +155,52 @@ void RecordConverter::EndRecord() {
     m_state = State::FieldStart;
 }
 
-// Cell text [from, end) of a line readable up to `lineEnd`: looked at 16
-// bytes at a time while those can be read, the last few one by one.
+// Cell text [from, end) of a line readable up to `lineEnd`, into room at
+// `to` for its worst case and a block more: looked at 16 bytes at a time
+// while those can be read, the last few one by one.
+inline char* RecordConverter::PutCellText(const char* from, const char* end, const char* lineEnd,
+                                          char* to) const {
+    const bool escape = m_options.escapeHtml;
+    while (from != end) {
+        unsigned char byte = 0;
+        if (static_cast<std::size_t>(lineEnd - from) >= kBlock) {
+            unsigned specials = escape ? m_textSpecials.MaskIn(from) : m_lineFeed.MaskIn(from);
+            const auto left = static_cast<std::size_t>(end - from);
+            if (left < kBlock) specials |= 1U << left;  // where the text stops
+            std::memcpy(to, from, kBlock);
+            if (specials == 0) {
+                to += kBlock;
+                from += kBlock;
+                continue;
+            }
+            const unsigned at = LowestBit(specials);
+            to += at;
+            from += at;
+            if (from == end) break;
+            byte = static_cast<unsigned char>(*from++);
+        } else {
+            byte = static_cast<unsigned char>(*from++);
+            if (byte != '\n' && !(escape && kEntityIndex[byte] != 0)) {
+                *to++ = static_cast<char>(byte);
+                continue;
+            }
+        }
+        to = byte == '\n' ? Put(to, "\r\n") : PutEntity(to, byte);
+    }
+    return to;
+}
+
+// The same in pieces, so that the room made stays small.
 template <class Out>
 void RecordConverter::AppendCellText(const char* from, const char* end, const char* lineEnd,
                                      Out& out) const {
-    const bool escape = m_options.escapeHtml;
     while (from != end) {
         const char* const stop =
             from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
-        char* to = out.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte + kSlack);
-        while (from != stop) {
-            unsigned char byte = 0;
-            if (static_cast<std::size_t>(lineEnd - from) >= kBlock) {
-                unsigned specials = escape ? m_textSpecials.MaskIn(from) : m_lineFeed.MaskIn(from);
-                const auto left = static_cast<std::size_t>(stop - from);
-                if (left < kBlock) specials |= 1U << left;  // where the text stops
-                std::memcpy(to, from, kBlock);
-                if (specials == 0) {
-                    to += kBlock;
-                    from += kBlock;
-                    continue;
-                }
-                const unsigned at = LowestBit(specials);
-                to += at;
-                from += at;
-                if (from == stop) break;
-                byte = static_cast<unsigned char>(*from++);
-            } else {
-                byte = static_cast<unsigned char>(*from++);
-                if (byte != '\n' && !(escape && kEntityIndex[byte] != 0)) {
-                    *to++ = static_cast<char>(byte);
-                    continue;
-                }
-            }
-            to = byte == '\n' ? Put(to, "\r\n") : PutEntity(to, byte);
-        }
-        out.Commit(to);
+        char* const to =
+            out.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte + kSlack);
+        out.Commit(PutCellText(from, stop, lineEnd, to));
+        from = stop;
     }
 }
 
@@ -251,7 +260,11 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
             stop = FindDelimiter(from, end, readableEnd);
             textEnd = stop;
         }
-        AppendCellText(from, textEnd, readableEnd, out);
+        if constexpr (std::is_same<Out, MadeRoom>::value) {
+            out.at = PutCellText(from, textEnd, readableEnd, out.at);
+        } else {
+            AppendCellText(from, textEnd, readableEnd, out);
+        }
         if (stop == end) break;
         AppendTag(out, m_tags->cellEndAndStart, kCellEndAndStartSize);
         from = stop + 1;

@@ -74,6 +74,7 @@ private:
     char* ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
                      bool& lineEnded);
     const char* FindDelimiter(const char* from, const char* end, const char* readableEnd) const;
+    char* PutCellText(const char* from, const char* end, const char* lineEnd, char* to) const;
     template <class Out>
     void AppendCellText(const char* from, const char* end, const char* lineEnd, Out& out) const;
     void EndRecord();
