@@ -58,7 +58,7 @@ public:
     // of which must be readable; kBlockSize when none of them is.
     unsigned FirstIn(const char* from) const {
 #ifdef __SSE2__
-        const unsigned mask = Mask(from);
+        const unsigned mask = MaskIn(from);
         return mask ? static_cast<unsigned>(__builtin_ctz(mask)) : unsigned{kBlockSize};
 #elif defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         const unsigned low = FirstInWord(from);
@@ -71,13 +71,34 @@ public:
 #endif
     }
 
+    // Which of the 16 bytes at `from`, all of which must be readable, are
+    // in the set: bit i for the byte at from + i.
+    unsigned MaskIn(const char* from) const {
+#ifdef __SSE2__
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        __m128i found = _mm_cmpeq_epi8(block, m_patterns[0]);
+        for (std::size_t i = 1; i < N; ++i) {
+            found = _mm_or_si128(found, _mm_cmpeq_epi8(block, m_patterns[i]));
+        }
+        return static_cast<unsigned>(_mm_movemask_epi8(found));
+#elif defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        return MaskInWord(from) | MaskInWord(from + 8) << 8;
+#else
+        unsigned mask = 0;
+        for (unsigned i = 0; i < kBlockSize; ++i) {
+            if (Contains(from[i])) mask |= 1u << i;
+        }
+        return mask;
+#endif
+    }
+
     // Where the first byte of the set is in [from, end), a range of fewer
     // than 16 bytes whose last 16 bytes, [end - 16, end), are readable;
     // end - from when none of them is.
     unsigned FirstInTail(const char* from, const char* end) const {
         const auto size = static_cast<unsigned>(end - from);
 #ifdef __SSE2__
-        const unsigned mask = Mask(end - kBlockSize) >> (kBlockSize - size);
+        const unsigned mask = MaskIn(end - kBlockSize) >> (kBlockSize - size);
         return mask ? static_cast<unsigned>(__builtin_ctz(mask)) : size;
 #else
         unsigned at = 0;
@@ -106,15 +127,6 @@ public:
 
 private:
 #ifdef __SSE2__
-    // Bit i is set when from[i] is in the set.
-    unsigned Mask(const char* from) const {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        __m128i found = _mm_cmpeq_epi8(block, m_patterns[0]);
-        for (std::size_t i = 1; i < N; ++i) {
-            found = _mm_or_si128(found, _mm_cmpeq_epi8(block, m_patterns[i]));
-        }
-        return static_cast<unsigned>(_mm_movemask_epi8(found));
-    }
     __m128i m_patterns[N];  // a plain array: std::array drops its alignment
 #else
     static constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
@@ -122,10 +134,10 @@ private:
     std::uint64_t m_patterns[N];
 
 #if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // Where the first byte of the set is in the 8 bytes at `from`; 8 when
-    // none is. Exact per byte (no borrow between bytes), so any match found
-    // is a true one.
-    unsigned FirstInWord(const char* from) const {
+    // The high bit of each of the 8 bytes at `from` that is in the set.
+    // Exact per byte (no borrow between bytes), so any match found is a
+    // true one.
+    std::uint64_t MatchesInWord(const char* from) const {
         std::uint64_t word;
         std::memcpy(&word, from, sizeof word);
         std::uint64_t found = 0;
@@ -133,7 +145,20 @@ private:
             const std::uint64_t x = word ^ pattern;  // a zero byte where a match is
             found |= ~(((x & kLow7) + kLow7) | x | kLow7);
         }
+        return found;
+    }
+
+    // Where the first byte of the set is in the 8 bytes at `from`; 8 when
+    // none is.
+    unsigned FirstInWord(const char* from) const {
+        const std::uint64_t found = MatchesInWord(from);
         return found ? static_cast<unsigned>(__builtin_ctzll(found)) >> 3 : 8;
+    }
+
+    // The same as a bit per byte: the multiply gathers each byte's flag
+    // into the top byte, every product bit apart, so nothing carries.
+    unsigned MaskInWord(const char* from) const {
+        return static_cast<unsigned>(((MatchesInWord(from) >> 7) * 0x0102040810204080ULL) >> 56);
     }
 #endif
 #endif

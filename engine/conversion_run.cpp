@@ -12,6 +12,7 @@
 #include "text_mode.h"
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -103,6 +104,25 @@ RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& out
         ++lineNumber;
         const TextLineReader::Result read = reader.ReadLine(line);
         if (read == TextLineReader::Result::Line || read == TextLineReader::Result::LastLine) {
+            if (!converter.RecordOpen() && line.size() <= RecordConverter::kMostInRoom) {
+                // Most records are one short line: converted straight into
+                // the output's room.
+                char* const room = output.Room(RecordConverter::RoomFor(line.size()));
+                const RecordConverter::Added added = converter.AddLine(line, room);
+                if (added.recordEnded) {
+                    host.RefreshPaths();
+                    if (!output.Commit(added.end)) return WriteFailure();
+                } else {
+                    // A record going on over lines is kept whole until it
+                    // ends, so the output only ever takes whole rows; the
+                    // room is left uncommitted.
+                    const auto size = static_cast<std::size_t>(added.end - room);
+                    char* const to = row.Room(size);
+                    if (size > 0) std::memcpy(to, room, size);
+                    row.Commit(to + size);
+                }
+                continue;
+            }
             if (!converter.AddLine(line, row)) continue;  // the record goes on
             host.RefreshPaths();
             if (!output.Write(row.View())) return WriteFailure();

@@ -2,14 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-
-#include "byte_scan.h"
+#include <type_traits>
 
 namespace {
-
-// What a byte is: plain data, a character HTML must have escaped, a double
-// quote, the delimiter, or the line feed.
-enum ByteClass : unsigned char { kPlain, kMarkup, kQuote, kDelimiter, kLineFeed };
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
@@ -21,6 +16,15 @@ constexpr std::size_t kPiece = 4096;
 constexpr std::size_t kMostPerByte = 12;
 constexpr std::size_t kMostPerTextByte = 6;  // "&quot;"
 
+constexpr std::size_t kBlock = byte_scan::kBlockSize;
+// The tags' lengths, the same for th as for td.
+constexpr std::size_t kRowStartSize = 10;
+constexpr std::size_t kCellEndAndStartSize = 11;
+constexpr std::size_t kLastCellEndSize = 12;
+// Room past the last byte written, for the fixed-size stores of plain
+// blocks and tags.
+constexpr std::size_t kSlack = kBlock;
+
 bool IsTrailingWhiteSpace(unsigned char byte) {
     return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
 }
@@ -30,26 +34,37 @@ char* Put(char* to, std::string_view text) {
     return to + text.size();
 }
 
-char* PutEscaped(char* to, unsigned char byte) {
-    switch (byte) {
-    case '&':
-        return Put(to, "&amp;");
-    case '<':
-        return Put(to, "&lt;");
-    case '>':
-        return Put(to, "&gt;");
-    case '"':
-        return Put(to, "&quot;");
-    case '\'':
-        return Put(to, "&#39;");
-    default:
-        *to = static_cast<char>(byte);
-        return to + 1;
-    }
+// A padded tag, in one 16-byte store: the room has slack for it.
+char* PutTag(char* to, const char* tag, std::size_t size) {
+    std::memcpy(to, tag, kBlock);
+    return to + size;
 }
 
-bool NeedsEscape(unsigned char byte) {
-    return byte == '&' || byte == '<' || byte == '>' || byte == '"' || byte == '\'';
+// The character references of the bytes HTML must have escaped, each
+// padded to 8 bytes for one fixed-size store; index 0 is none.
+struct Entity {
+    char text[8];
+    std::size_t size;
+};
+constexpr Entity kEntities[] = {{"", 0},     {"&amp;", 5},  {"&lt;", 4},
+                                {"&gt;", 4}, {"&quot;", 6}, {"&#39;", 5}};
+
+constexpr std::array<unsigned char, 256> MakeEntityIndex() {
+    std::array<unsigned char, 256> index{};
+    index['&'] = 1;
+    index['<'] = 2;
+    index['>'] = 3;
+    index['"'] = 4;
+    index['\''] = 5;
+    return index;
+}
+constexpr std::array<unsigned char, 256> kEntityIndex = MakeEntityIndex();
+
+// The reference of a byte HTML must have escaped; room has slack for it.
+char* PutEntity(char* to, unsigned char byte) {
+    const Entity& entity = kEntities[kEntityIndex[byte]];
+    std::memcpy(to, entity.text, sizeof entity.text);
+    return to + entity.size;
 }
 
 const char* FindByte(const char* from, const char* end, char byte) {
@@ -57,8 +72,20 @@ const char* FindByte(const char* from, const char* end, char byte) {
     return found ? found : end;
 }
 
-void AppendTags(RowBuffer& row, std::string_view tags) {
-    row.Commit(Put(row.Room(tags.size()), tags));
+// The index of the lowest set bit of a non-zero mask.
+unsigned LowestBit(unsigned mask) {
+#if defined(__GNUC__)
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#else
+    unsigned index = 0;
+    for (; (mask & 1) == 0; mask >>= 1) ++index;
+    return index;
+#endif
+}
+
+template <class Out>
+void AppendTag(Out& out, const char* tag, std::size_t size) {
+    out.Commit(PutTag(out.Room(kBlock), tag, size));
 }
 
 }  // namespace
@@ -68,34 +95,57 @@ const RecordConverter::Tags RecordConverter::kDataTags{"<tr>\r\n<td>", "</td>\r\
 const RecordConverter::Tags RecordConverter::kHeaderTags{"<tr>\r\n<th>", "</th>\r\n<th>",
                                                          "</th></tr>\r\n"};
 
+// Room already made, for the whole line: asking for more gives the same.
+struct RecordConverter::MadeRoom {
+    char* at;
+    char* Room(std::size_t /*bytes*/) const { return at; }
+    void Commit(char* end) { at = end; }
+};
+
 RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte)
-    : m_options(options), m_isLeadByte(isLeadByte) {
+    : m_options(options),
+      m_isLeadByte(isLeadByte),
+      m_delimiter({options.delimiter}),
+      m_lineFeed({'\n'}),
+      m_plainStops({'"', '\n'}),
+      m_textSpecials({'\n', '&', '<', '>', '"', '\''}) {
     m_tags = options.headerRow ? &kHeaderTags : &kDataTags;
-    for (int byte = 0; byte < 256; ++byte) {
-        const bool markup = options.escapeHtml && NeedsEscape(static_cast<unsigned char>(byte));
-        m_textClass[byte] = byte == '\n' ? kLineFeed : markup ? kMarkup : kPlain;
-        m_fieldClass[byte] = m_textClass[byte];
-    }
-    m_fieldClass[static_cast<unsigned char>(options.delimiter)] = kDelimiter;
-    m_fieldClass['"'] = kQuote;
-    m_fieldClass['\n'] = kLineFeed;
 }
 
-bool RecordConverter::AddLine(std::string_view line, RowBuffer& row) {
+std::size_t RecordConverter::RoomFor(std::size_t lineSize) {
+    return lineSize * kMostPerByte + kRowStartSize + kLastCellEndSize + kSlack;
+}
+
+bool RecordConverter::StartLine(std::string_view& line) {
     if (++m_line == 1 && m_options.encoding == InputEncoding::Utf8 &&
         line.substr(0, 3) == kByteOrderMark) {
         line.remove_prefix(3);
         if (line.empty()) return false;  // the input is the mark alone: an empty file
     }
-    if (m_options.dialect == CsvDialect::Rfc4180) return AddRfcLine(line, row);
-    AddClassicLine(line, row);
+    return true;
+}
+
+bool RecordConverter::AddLine(std::string_view line, RowBuffer& row) {
+    return StartLine(line) && AddLineTo(line, row);
+}
+
+RecordConverter::Added RecordConverter::AddLine(std::string_view line, char* to) {
+    MadeRoom room{to};
+    const bool ended = StartLine(line) && AddLineTo(line, room);
+    return Added{room.at, ended};
+}
+
+template <class Out>
+bool RecordConverter::AddLineTo(std::string_view line, Out& out) {
+    if (m_options.dialect == CsvDialect::Rfc4180) return AddRfcLine(line, out);
+    AddClassicLine(line, out);
     EndRecord();
     return true;
 }
 
 void RecordConverter::CloseRecord(RowBuffer& row) {
     if (!m_recordOpen) return;
-    AppendTags(row, m_tags->lastCellEnd);
+    AppendTag(row, m_tags->lastCellEnd, kLastCellEndSize);
     EndRecord();
 }
 
@@ -105,32 +155,72 @@ void RecordConverter::EndRecord() {
     m_state = State::FieldStart;
 }
 
-void RecordConverter::AppendCellText(const char* from, const char* end, RowBuffer& row) const {
+// Cell text [from, end) of a line readable up to `lineEnd`, into room at
+// `to` for its worst case and a block more: looked at 16 bytes at a time
+// while those can be read, the last few one by one.
+inline char* RecordConverter::PutCellText(const char* from, const char* end, const char* lineEnd,
+                                          char* to) const {
+    const bool escape = m_options.escapeHtml;
+    while (from != end) {
+        unsigned char byte = 0;
+        if (static_cast<std::size_t>(lineEnd - from) >= kBlock) {
+            unsigned specials = escape ? m_textSpecials.MaskIn(from) : m_lineFeed.MaskIn(from);
+            const auto left = static_cast<std::size_t>(end - from);
+            if (left < kBlock) specials |= 1U << left;  // where the text stops
+            std::memcpy(to, from, kBlock);
+            if (specials == 0) {
+                to += kBlock;
+                from += kBlock;
+                continue;
+            }
+            const unsigned at = LowestBit(specials);
+            to += at;
+            from += at;
+            if (from == end) break;
+            byte = static_cast<unsigned char>(*from++);
+        } else {
+            byte = static_cast<unsigned char>(*from++);
+            if (byte != '\n' && !(escape && kEntityIndex[byte] != 0)) {
+                *to++ = static_cast<char>(byte);
+                continue;
+            }
+        }
+        to = byte == '\n' ? Put(to, "\r\n") : PutEntity(to, byte);
+    }
+    return to;
+}
+
+// The same in pieces, so that the room made stays small.
+template <class Out>
+void RecordConverter::AppendCellText(const char* from, const char* end, const char* lineEnd,
+                                     Out& out) const {
     while (from != end) {
         const char* const stop =
             from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
-        char* to = row.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte);
-        for (; from != stop; ++from) {
-            const auto byte = static_cast<unsigned char>(*from);
-            switch (m_textClass[byte]) {
-            case kMarkup:
-                to = PutEscaped(to, byte);
-                break;
-            case kLineFeed:
-                *to++ = '\r';
-                *to++ = '\n';
-                break;
-            default:
-                *to++ = static_cast<char>(byte);
-                break;
-            }
-        }
-        row.Commit(to);
+        char* const to =
+            out.Room(static_cast<std::size_t>(stop - from) * kMostPerTextByte + kSlack);
+        out.Commit(PutCellText(from, stop, lineEnd, to));
+        from = stop;
     }
 }
 
+// The first delimiter in [from, end), or end; the bytes up to
+// `readableEnd`, at or after `end`, may be read.
+const char* RecordConverter::FindDelimiter(const char* from, const char* end,
+                                           const char* readableEnd) const {
+    for (; from < end; from += kBlock) {
+        if (static_cast<std::size_t>(readableEnd - from) < kBlock) {
+            return FindByte(from, end, m_options.delimiter);
+        }
+        const unsigned delimiters = m_delimiter.MaskIn(from);
+        if (delimiters != 0) return std::min(from + LowestBit(delimiters), end);
+    }
+    return end;
+}
+
 // The dialog's dialect, with the options' delimiter, tags and escaping.
-void RecordConverter::AddClassicLine(std::string_view line, RowBuffer& row) {
+template <class Out>
+void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
     const char delimiter = m_options.delimiter;
     std::size_t length = TrimmedLength(line, m_isLeadByte);
     // A white-space delimiter at the end of the line still ends a cell: the
@@ -139,8 +229,16 @@ void RecordConverter::AddClassicLine(std::string_view line, RowBuffer& row) {
         const std::size_t last = line.find_last_of(delimiter);
         if (last != std::string_view::npos && last >= length) length = last + 1;
     }
-    AppendTags(row, m_tags->rowAndCellStart);
+    AppendTag(out, m_tags->rowAndCellStart, kRowStartSize);
+    // A short line is read from a copy with room after it, so that its
+    // last bytes too are looked at 16 at a time.
     const char* from = line.data();
+    const char* readableEnd = from + line.size();
+    if (length <= m_paddedLine.size() - kBlock) {
+        if (length > 0) std::memcpy(m_paddedLine.data(), from, length);
+        from = m_paddedLine.data();
+        readableEnd = from + m_paddedLine.size();
+    }
     const char* const end = from + length;
     for (;;) {
         const char* textEnd = nullptr;
@@ -149,8 +247,8 @@ void RecordConverter::AddClassicLine(std::string_view line, RowBuffer& row) {
             // Closed only by a quote right before a delimiter; right after
             // the opening quote, that quote counts and the cell is empty.
             const char* const begin = from + 1;
-            stop = FindByte(begin, end, delimiter);
-            while (stop != end && stop[-1] != '"') stop = FindByte(stop + 1, end, delimiter);
+            stop = FindDelimiter(begin, end, readableEnd);
+            while (stop != end && stop[-1] != '"') stop = FindDelimiter(stop + 1, end, readableEnd);
             if (stop != end) {
                 textEnd = stop > begin ? stop - 1 : begin;
             } else {
@@ -159,86 +257,153 @@ void RecordConverter::AddClassicLine(std::string_view line, RowBuffer& row) {
             }
             from = begin;
         } else {
-            stop = FindByte(from, end, delimiter);
+            stop = FindDelimiter(from, end, readableEnd);
             textEnd = stop;
         }
-        AppendCellText(from, textEnd, row);
+        if constexpr (std::is_same<Out, MadeRoom>::value) {
+            out.at = PutCellText(from, textEnd, readableEnd, out.at);
+        } else {
+            AppendCellText(from, textEnd, readableEnd, out);
+        }
         if (stop == end) break;
-        AppendTags(row, m_tags->cellEndAndStart);
+        AppendTag(out, m_tags->cellEndAndStart, kCellEndAndStartSize);
         from = stop + 1;
     }
-    AppendTags(row, m_tags->lastCellEnd);
+    AppendTag(out, m_tags->lastCellEnd, kLastCellEndSize);
 }
 
-// RFC 4180, with the text after a closing quote added to the field as
-// Python's csv module and spreadsheets do, and a quote inside an unquoted
-// field taken as data.
-bool RecordConverter::AddRfcLine(std::string_view line, RowBuffer& row) {
-    if (!m_recordOpen) {
-        AppendTags(row, m_tags->rowAndCellStart);
-        m_recordOpen = true;
-    }
-    const char* from = line.data();
-    const char* const end = from + line.size();
-    const unsigned char* const classes = m_fieldClass.data();
+// Converts [from, end) of a line under RFC 4180 into room at `to` of at
+// least RoomFor(end - from) bytes, and returns where the bytes end.
+// `lineEnded` is set at an LF outside quotes, which is a line's last byte.
+// The bytes are looked at 16 at a time: the special bytes of a block are
+// handled in turn, and the plain run before each is copied in one 16-byte
+// store whose extra bytes later stores write over. Inside quotes the
+// delimiter is data: only `stops` are special there, and a delimiter that
+// must be escaped is one of them.
+template <class Stops>
+char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
+                                  bool& lineEnded) {
+    constexpr bool kEscape = std::is_same<Stops, EscapeStops>::value;
+    const Tags& tags = *m_tags;
+    // Plain data moves the state on from FieldStart and QuoteInQuoted; that
+    // is only looked at by a quote and where the piece ends, so it is done
+    // there and at the end of each block.
     State state = m_state;
-    while (from != end) {
-        const char* const stop =
-            from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
-        char* to = row.Room(static_cast<std::size_t>(stop - from) * kMostPerByte);
-        while (from != stop) {
-            // Most bytes are plain data: they are copied in a tight loop.
-            const char* const run = from;
-            while (from != stop && classes[static_cast<unsigned char>(*from)] == kPlain)
-                *to++ = *from++;
-            if (from != run && state != State::Quoted) state = State::Plain;
-            if (from == stop) break;
-            const auto byte = static_cast<unsigned char>(*from++);
-            switch (classes[byte]) {
-            case kMarkup:
-                to = PutEscaped(to, byte);
-                if (state != State::Quoted) state = State::Plain;
+    // A run's store reads 16 bytes from anywhere in its block, so the last
+    // bytes are scanned in a copy padded with LFs, which stop the scan.
+    char tail[3 * kBlock];
+    bool inTail = false;
+    for (;;) {
+        if (!inTail && static_cast<std::size_t>(end - from) < 2 * kBlock) {
+            const auto left = static_cast<std::size_t>(end - from);
+            std::memset(tail, '\n', sizeof tail);
+            if (left >= kBlock) {
+                std::memcpy(tail, from, kBlock);
+                std::memcpy(tail + left - kBlock, from + left - kBlock, kBlock);
+            } else if (left > 0) {
+                std::memcpy(tail, from, left);
+            }
+            from = tail;
+            end = tail + left;
+            inTail = true;
+        }
+        const char* const block = from;
+        const unsigned stopBytes = stops.MaskIn(block);
+        const unsigned delimiters = m_delimiter.MaskIn(block);
+        unsigned ahead = ~0U;  // the bits of the bytes not yet passed
+        for (;;) {
+            if (state != State::Quoted && (stopBytes & ahead) == 0) {
+                // Only delimiters are left in the block: each ends a cell.
+                for (unsigned cells = delimiters & ahead; cells != 0; cells &= cells - 1) {
+                    const char* const delimiter = block + LowestBit(cells);
+                    std::memcpy(to, from, kBlock);
+                    to =
+                        PutTag(to + (delimiter - from), tags.cellEndAndStart, kCellEndAndStartSize);
+                    from = delimiter + 1;
+                    state = State::FieldStart;
+                }
                 break;
-            case kQuote:
+            }
+            const unsigned bits =
+                (state == State::Quoted ? stopBytes : stopBytes | delimiters) & ahead;
+            if (bits == 0) break;
+            const unsigned at = LowestBit(bits);
+            ahead = ~1U << at;
+            const char* const special = block + at;
+            std::memcpy(to, from, kBlock);
+            to += special - from;
+            const bool afterData = special != from;
+            from = special + 1;
+            if (state != State::Quoted && (delimiters >> at & 1U) != 0) {
+                to = PutTag(to, tags.cellEndAndStart, kCellEndAndStartSize);
+                state = State::FieldStart;
+                continue;
+            }
+            const auto byte = static_cast<unsigned char>(*special);
+            if (byte == '"') {
+                if (afterData && state != State::Quoted) state = State::Plain;
                 if (state == State::FieldStart) {
                     state = State::Quoted;
                     m_quoteLine = m_line;
                 } else if (state == State::Quoted) {
                     state = State::QuoteInQuoted;  // closing, or the first of ""
                 } else {
-                    to = m_options.escapeHtml ? PutEscaped(to, byte) : Put(to, "\"");
+                    to = kEscape ? Put(to, "&quot;") : Put(to, "\"");
                     if (state == State::QuoteInQuoted) state = State::Quoted;
                 }
-                break;
-            case kDelimiter:
-                if (state == State::Quoted) {
-                    to = m_options.escapeHtml ? PutEscaped(to, byte)
-                                              : Put(to, std::string_view(from - 1, 1));
-                } else {
-                    to = Put(to, m_tags->cellEndAndStart);
-                    state = State::FieldStart;
+            } else if (byte == '\n') {
+                if (special == end) {  // the padding: the piece is done
+                    if (afterData && state != State::Quoted) state = State::Plain;
+                    m_state = state;
+                    return to;
                 }
-                break;
-            case kLineFeed:
-                if (state == State::Quoted) {
-                    to = Put(to, "\r\n");  // a line break inside the field
-                } else {
-                    // An LF is always a line's last byte: the record ends.
-                    row.Commit(Put(to, m_tags->lastCellEnd));
-                    EndRecord();
-                    return true;
+                if (state != State::Quoted) {
+                    lineEnded = true;
+                    m_state = state;
+                    return to;
                 }
-                break;
-            default:
-                break;
+                to = Put(to, "\r\n");  // a line break inside the field
+            } else {
+                // Markup, which only escaping stops at.
+                to = PutEntity(to, byte);
+                if (state != State::Quoted) state = State::Plain;
             }
         }
-        row.Commit(to);
+        // The rest of the block is plain.
+        std::memcpy(to, from, kBlock);
+        to += block + kBlock - from;
+        if (from != block + kBlock && state != State::Quoted) state = State::Plain;
+        from = block + kBlock;
     }
-    m_state = state;
-    if (state == State::Quoted) return false;
-    // A last line without a line end ends its record too.
-    AppendTags(row, m_tags->lastCellEnd);
-    EndRecord();
-    return true;
+}
+
+// RFC 4180, with the text after a closing quote added to the field as
+// Python's csv module and spreadsheets do, and a quote inside an unquoted
+// field taken as data.
+template <class Out>
+bool RecordConverter::AddRfcLine(std::string_view line, Out& out) {
+    const char* from = line.data();
+    const char* const end = from + line.size();
+    for (;;) {
+        const char* const stop =
+            from + std::min<std::size_t>(static_cast<std::size_t>(end - from), kPiece);
+        char* to = out.Room(RoomFor(static_cast<std::size_t>(stop - from)));
+        if (!m_recordOpen) {
+            to = PutTag(to, m_tags->rowAndCellStart, kRowStartSize);
+            m_recordOpen = true;
+        }
+        bool lineEnded = false;
+        to = m_options.escapeHtml ? ConvertRfc(m_textSpecials, from, stop, to, lineEnded)
+                                  : ConvertRfc(m_plainStops, from, stop, to, lineEnded);
+        from = stop;
+        // A last line without a line end ends its record too, unless a
+        // quoted field is still open.
+        if (lineEnded || (from == end && m_state != State::Quoted)) {
+            out.Commit(PutTag(to, m_tags->lastCellEnd, kLastCellEndSize));
+            EndRecord();
+            return true;
+        }
+        out.Commit(to);
+        if (from == end) return false;
+    }
 }

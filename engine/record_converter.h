@@ -6,9 +6,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "byte_scan.h"
 #include "conversion_options.h"
 #include "row_buffer.h"
 #include "row_converter.h"
@@ -23,6 +25,18 @@ public:
     // Under RFC 4180 a record goes on over lines while a quoted field is open.
     bool AddLine(std::string_view line, RowBuffer& row);
 
+    // The same, written straight into room of RoomFor(line.size()) bytes at
+    // `to`, for a line of at most kMostInRoom bytes: `end` is where the
+    // added bytes end. The bytes past `end` in the room may have been
+    // written over.
+    struct Added {
+        char* end;
+        bool recordEnded;
+    };
+    static constexpr std::size_t kMostInRoom = 4096;
+    static std::size_t RoomFor(std::size_t lineSize);
+    Added AddLine(std::string_view line, char* to);
+
     // After the input's end: whether a record, and so a quoted field, is
     // still open, the line (from 1) where that field opened, and a way to
     // close its row so that the table stays well-formed.
@@ -32,25 +46,50 @@ public:
 
 private:
     enum class State : unsigned char { FieldStart, Plain, Quoted, QuoteInQuoted };
+    // Each tag is padded to 16 bytes, so that it is copied in one fixed-size
+    // store; the th tags are as long as the td ones.
+    using Tag = char[16];
     struct Tags {
-        std::string_view rowAndCellStart;  // <tr> CR LF <td>
-        std::string_view cellEndAndStart;  // </td> CR LF <td>
-        std::string_view lastCellEnd;      // </td></tr> CR LF
+        Tag rowAndCellStart;  // <tr> CR LF <td>
+        Tag cellEndAndStart;  // </td> CR LF <td>
+        Tag lastCellEnd;      // </td></tr> CR LF
     };
     static const Tags kDataTags;
     static const Tags kHeaderTags;
+    // The bytes besides the delimiter that the RFC 4180 scanner stops at:
+    // the quote and LF, and with escaping the markup bytes.
+    using PlainStops = byte_scan::ByteSet<2>;
+    using EscapeStops = byte_scan::ByteSet<6>;
 
-    void AddClassicLine(std::string_view line, RowBuffer& row);
-    bool AddRfcLine(std::string_view line, RowBuffer& row);
-    void AppendCellText(const char* from, const char* end, RowBuffer& row) const;
+    // Where a line's bytes go: the row buffer, or room already made.
+    struct MadeRoom;
+    bool StartLine(std::string_view& line);
+    template <class Out>
+    bool AddLineTo(std::string_view line, Out& out);
+    template <class Out>
+    void AddClassicLine(std::string_view line, Out& out);
+    template <class Out>
+    bool AddRfcLine(std::string_view line, Out& out);
+    template <class Stops>
+    char* ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
+                     bool& lineEnded);
+    const char* FindDelimiter(const char* from, const char* end, const char* readableEnd) const;
+    char* PutCellText(const char* from, const char* end, const char* lineEnd, char* to) const;
+    template <class Out>
+    void AppendCellText(const char* from, const char* end, const char* lineEnd, Out& out) const;
     void EndRecord();
 
     const ConversionOptions m_options;
     const LeadByteTest m_isLeadByte;
-    // What each byte is to the RFC 4180 scanner, and to cell text.
-    std::array<unsigned char, 256> m_fieldClass{};
-    std::array<unsigned char, 256> m_textClass{};
+    const byte_scan::ByteSet<1> m_delimiter;
+    const byte_scan::ByteSet<1> m_lineFeed;
+    const PlainStops m_plainStops;
+    // What cell text must change: LF, and with escaping the markup bytes;
+    // the same are the RFC 4180 scanner's stops with escaping.
+    const EscapeStops m_textSpecials;
     const Tags* m_tags;
+    // A short line of the classic dialect, copied with room after it.
+    std::array<char, kMostInRoom + 2 * byte_scan::kBlockSize> m_paddedLine{};
     std::uint64_t m_line = 0;
     std::uint64_t m_quoteLine = 0;
     State m_state = State::FieldStart;

@@ -29,6 +29,7 @@ public:
     // Write without the copy: room for `bytes` more bytes, valid until the
     // next call, which the caller fills and then commits up to `end`. The
     // same pieces reach the file as through Write; Commit fails as Write.
+    // A room that is not committed is dropped, and nothing of it written.
     virtual char* Room(std::size_t bytes) {
         m_piece.Clear();
         return m_piece.Room(bytes);

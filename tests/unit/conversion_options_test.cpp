@@ -191,6 +191,52 @@ TEST(ConversionOptions, EachOptionAndTheirCombinations) {
     }
 }
 
+TEST(ConversionOptions, SpecialBytesAtEveryPlaceInABlockAndAPiece) {
+    // Lines are looked at 16 bytes at a time, the last 32 or fewer in a
+    // padded copy, and lines over 4 KiB in 4 KiB pieces. Runs marked '@' of
+    // every length move each special byte over every place in a block, the
+    // line's end over the copy's edges, and a doubled quote across a piece.
+    const struct {
+        const char* name;
+        ConversionOptions options;
+        std::string input;
+        std::vector<std::vector<std::string>> rows;
+    } cases[] = {
+        {"rfc", Options(kRfc), "@,\"a\"\"b\",c\n", {{"@", "a\"b", "c"}}},
+        {"rfc quoted run", Options(kRfc), "\"@\"\"x,\"y\n", {{"@\"x,y"}}},
+        {"rfc escape and header",
+         Options(kRfc, ';', true, true),
+         "@<;\"x;'\"&\nz\n",
+         {{"!@&lt;", "x;&#39;&amp;"}, {"z"}}},
+        {"rfc record over lines", Options(kRfc, '\t'), "@\t\"q\nr\"\ts", {{"@", "q\nr", "s"}}},
+        {"rfc quote after data", Options(kRfc), "x@\"\n", {{"x@\""}}},
+        {"rfc data after the closing quote", Options(kRfc), "\"@\"x\"y,z\n", {{"@x\"y", "z"}}},
+        {"classic escape",
+         Options(kClassic, ',', true),
+         "@,\"a<b\",c'\n",
+         {{"@", "a&lt;b", "c&#39;"}}},
+        {"classic header",
+         Options(kClassic, ';', false, true),
+         "\"@\";x\"y;@\n",
+         {{"!@", "x\"y", "@"}}},
+    };
+    const auto fill = [](std::string text, const std::string& run) {
+        for (std::size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, run);
+        return text;
+    };
+    for (const auto& c : cases) {
+        for (std::size_t length = 0; length < 4110; length = length == 40 ? 4080 : length + 1) {
+            const std::string run(length, 'p');
+            std::vector<std::vector<std::string>> rows = c.rows;
+            for (auto& row : rows) {
+                for (auto& cell : row) cell = fill(cell, run);
+            }
+            EXPECT_EQ(Convert(c.options, fill(c.input, run)).table, Table(rows))
+                << c.name << " " << length;
+        }
+    }
+}
+
 TEST(ConversionOptions, RecordSpanningAReadBlockBoundary) {
     // A quoted field opens before the end of the first 64 KiB block; its
     // CR LF falls across the boundary, and the field ends in the next block.

@@ -160,6 +160,12 @@ TEST(ByteScan, ByteSetFindsTheFirstMemberOfItsSet) {
             const std::size_t expected = std::min(at, text.size());
             EXPECT_EQ(set.FirstIn(data), std::min<std::size_t>(expected, byte_scan::kBlockSize))
                 << int{wanted} << " at " << at;
+            // The mask has a bit for every member, the block's last byte too.
+            const unsigned bit = at < byte_scan::kBlockSize ? 1U << at : 0U;
+            EXPECT_EQ(set.MaskIn(data), bit) << int{wanted} << " at " << at;
+            std::string two = text;
+            two[15] = members[0];
+            EXPECT_EQ(set.MaskIn(two.data()), bit | 1U << 15) << int{wanted} << " at " << at;
             for (std::size_t from = 0; from < 3; ++from) {
                 for (std::size_t end = from; end <= text.size(); ++end) {
                     const char* const found = set.Find(data + from, data + end);
