@@ -91,13 +91,16 @@ constexpr CsvDialect kRfc = CsvDialect::Rfc4180;
 constexpr InputEncoding kUtf8 = InputEncoding::Utf8;
 const std::string kBom = "\xEF\xBB\xBF";
 
+// An input, the options it is converted under and the rows expected.
+struct OptionsCase {
+    const char* name;
+    ConversionOptions options;
+    std::string input;
+    std::vector<std::vector<std::string>> rows;
+};
+
 TEST(ConversionOptions, EachOptionAndTheirCombinations) {
-    const struct {
-        const char* name;
-        ConversionOptions options;
-        std::string input;
-        std::vector<std::vector<std::string>> rows;
-    } cases[] = {
+    const OptionsCase cases[] = {
         // RFC 4180 alone.
         {"doubled quote is one", Options(kRfc), "\"a\"\"b\",c\n", {{"a\"b", "c"}}},
         {"delimiter and line breaks inside quotes",
@@ -196,12 +199,7 @@ TEST(ConversionOptions, SpecialBytesAtEveryPlaceInABlockAndAPiece) {
     // padded copy, and lines over 4 KiB in 4 KiB pieces. Runs marked '@' of
     // every length move each special byte over every place in a block, the
     // line's end over the copy's edges, and a doubled quote across a piece.
-    const struct {
-        const char* name;
-        ConversionOptions options;
-        std::string input;
-        std::vector<std::vector<std::string>> rows;
-    } cases[] = {
+    const OptionsCase cases[] = {
         {"rfc", Options(kRfc), "@,\"a\"\"b\",c\n", {{"@", "a\"b", "c"}}},
         {"rfc quoted run", Options(kRfc), "\"@\"\"x,\"y\n", {{"@\"x,y"}}},
         {"rfc escape and header",
