@@ -1,0 +1,95 @@
+// A line too long to hold whole, converted piece by piece as it is read.
+#include "row_converter.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "row_cells.h"
+
+using namespace row_cells;
+
+namespace {
+
+// The most of a long line's piece converted at once: the room for its worst
+// case (about 11 bytes a byte) still fits in a buffered output's block.
+constexpr std::size_t kWindow = std::size_t{64} * 1024;
+
+// Where the cell that starts at `from` ends in [line, end): at its closing
+// comma, or at end when there is none (yet).
+const char* CellEnd(const char* line, const char* from, const char* end) {
+    if (from != end && *from == '"') return FindQuotedCell(line, from, end).stop;
+    return FindInLine(kCommas, line, from, end);
+}
+
+bool FirstCellOpen(const char* line, const char* from, const char* end) {
+    return CellEnd(line, from, end) == end;
+}
+
+// Writes at `to` the cells at the start of [piece, end) that a comma
+// closes, each with the tags that open the next cell, and returns where the
+// first cell still open starts. Such a cell is unknown until more of the
+// line is read: a plain one may go on, a quoted one may yet be closed.
+template <bool kOnDisk>
+const char* WriteClosedCells(const char* piece, const char* end, char*& to) {
+    using Tags = RowTags<kOnDisk>;
+    const char* from = piece;
+    for (;;) {
+        const char* const cellStart = from;
+        char* const cellTo = to;
+        if (from != end && *from == '"') {
+            const QuotedCell cell = FindQuotedCell(piece, from, end);
+            if (cell.stop == end) return cellStart;
+            to = CopyBytes(to, cell.begin, static_cast<std::size_t>(cell.end - cell.begin));
+            from = cell.stop;
+        } else {
+            from = CopyPlainCell(piece, from, end, to);
+            if (from == end) {
+                to = cellTo;
+                return cellStart;
+            }
+        }
+        to = Put<Tags::kCellEnd.size()>(to, Tags::kCellEnd);
+        to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
+        ++from;  // past the comma
+    }
+}
+
+}  // namespace
+
+bool AppendLinePieceOnDisk(std::string_view piece, bool& rowBegun, TableOutput& output,
+                           std::size_t& used) {
+    using Tags = RowTags<true>;
+    constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
+    constexpr std::size_t kStart = Tags::kRowStart.size() + Tags::kCellStart.size();
+    // Converted a window at a time, so that the room for a window's worst
+    // case fits in the output's block.
+    const char* from = piece.data();
+    const char* const end = from + piece.size();
+    while (from != end) {
+        const char* windowEnd = from + std::min(kWindow, static_cast<std::size_t>(end - from));
+        std::size_t room = static_cast<std::size_t>(windowEnd - from) * (1 + kCellTags);
+        if (windowEnd != end && FirstCellOpen(piece.data(), from, windowEnd)) {
+            // A cell longer than a window goes alone, once it is closed.
+            const char* const comma = CellEnd(piece.data(), from, end);
+            if (comma == end) break;
+            windowEnd = comma + 1;
+            room = static_cast<std::size_t>(windowEnd - from) + kCellTags;
+        }
+        char* const start = output.Room(kStart + room + kSlack);
+        char* to = start;
+        if (!rowBegun) {
+            to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
+            to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
+        }
+        const char* const rest = WriteClosedCells<true>(from, windowEnd, to);
+        // The row begins with its first closed cell: a line that ends the
+        // run before one is closed leaves nothing behind.
+        if (rest == from) to = start;
+        if (!output.Commit(to)) return false;
+        if (rest == from) break;
+        rowBegun = true;
+        from = rest;
+    }
+    used = static_cast<std::size_t>(from - piece.data());
+    return true;
+}
