@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "conversion_host.h"
+#include "piece_collector.h"
 #include "platform_file.h"
 #include "table_output.h"
 
@@ -51,18 +52,4 @@ public:
 private:
     std::string_view m_data;
     std::size_t m_chunk;
-};
-
-// Collects every piece as the per-row output would append it.
-class PieceCollector final : public TableOutput {
-public:
-    explicit PieceCollector(std::string& sink) : m_sink(sink) {}
-    bool Write(std::string_view piece) override {
-        m_sink.append(piece.data(), piece.size());
-        return true;
-    }
-    bool Finish() override { return true; }
-
-private:
-    std::string& m_sink;
 };
