@@ -184,4 +184,20 @@ inline const char* Find(const char* from, const char* end, char byte) {
 #endif
 }
 
+// The last `byte` in [from, end), or null: where a run of lines ends.
+inline const char* FindLast(const char* from, const char* end, char byte) {
+#ifdef __GNUC__
+    const ByteSet<1> set(std::array<char, 1>{byte});
+    while (static_cast<std::size_t>(end - from) >= kBlockSize) {
+        const unsigned mask = set.MaskIn(end - kBlockSize);
+        if (mask) return end - 1 - __builtin_clz(mask << (32 - kBlockSize));
+        end -= kBlockSize;
+    }
+#endif
+    while (end != from) {
+        if (*--end == byte) return end;
+    }
+    return nullptr;
+}
+
 }  // namespace byte_scan

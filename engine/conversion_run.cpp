@@ -10,14 +10,19 @@
 #include "row_converter.h"
 #include "table_output.h"
 #include "text_mode.h"
+#include "turns.h"
 
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -36,6 +41,12 @@ struct RowsResult {
     std::uint64_t openQuoteLine = 0;  // for QuoteNotClosed
 };
 
+RowsResult WriteFailure() {
+    RowsResult result;
+    result.outcome = RowsOutcome::WriteFailed;
+    return result;
+}
+
 // Where the rows stand: the number of the last line read or being read, and
 // whether a long line's row has been begun in pieces.
 struct RowsProgress {
@@ -45,26 +56,26 @@ struct RowsProgress {
 
 // The pieces a long line is read in, when the output takes part rows.
 constexpr std::size_t kLinePiece = std::size_t{64} * 1024;
+// The lines a thread converts at once, in the reader's blocks: few enough
+// that they and their rows stay in the thread's core's cache.
+constexpr std::size_t kBlocksOfLines = 2;
 
-RowsOutcome WriteRows(ConversionHost& host, InputFile& input, TableOutput& output,
-                      std::size_t blockSize, RowsProgress& progress) {
-    // A regular file is read only as far as it reached when opened, so a
-    // file that grows during the run cannot keep the run going forever.
-    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-    if (output.TakesPartRows()) reader.OfferPieces(kLinePiece);
+// Reads the next line and writes its row, in pieces when the reader offers
+// them. False when the rows end, with `result` saying why.
+bool WriteNextLine(ConversionHost& host, TextLineReader& reader, TableOutput& output,
+                   RowsProgress& progress, RowsResult& result) {
+    ++progress.lineNumber;
     std::string_view line;
-    bool lineBegun = false;  // part of the line has come as a piece
     for (;;) {
-        if (!lineBegun) ++progress.lineNumber;
         switch (reader.ReadLine(line)) {
         case TextLineReader::Result::Piece: {
             host.RefreshPaths();
             std::size_t used = 0;
             if (!AppendLinePieceOnDisk(line, progress.rowBegun, output, used)) {
-                return RowsOutcome::WriteFailed;
+                result.outcome = RowsOutcome::WriteFailed;
+                return false;
             }
             reader.Consume(used);
-            lineBegun = true;
             break;
         }
         case TextLineReader::Result::Line:
@@ -72,21 +83,137 @@ RowsOutcome WriteRows(ConversionHost& host, InputFile& input, TableOutput& outpu
             host.RefreshPaths();
             if (!(progress.rowBegun ? AppendLastPieceOnDisk(line, IsSystemLeadByte, output)
                                     : AppendReadLineOnDisk(line, IsSystemLeadByte, output))) {
-                return RowsOutcome::WriteFailed;
+                result.outcome = RowsOutcome::WriteFailed;
+                return false;
             }
-            progress.rowBegun = lineBegun = false;
-            break;
+            progress.rowBegun = false;
+            return true;
         case TextLineReader::Result::End:
-            return RowsOutcome::Complete;
+            result.outcome = RowsOutcome::Complete;
+            return false;
         case TextLineReader::Result::Error:
-            return RowsOutcome::ReadFailed;
+            result.outcome = RowsOutcome::ReadFailed;
+            result.readError = reader.FailureReason();
+            return false;
         }
     }
 }
 
-RowsResult WriteFailure() {
+RowsResult WriteRows(ConversionHost& host, InputFile& input, TableOutput& output,
+                     std::size_t blockSize, RowsProgress& progress) {
+    // A regular file is read only as far as it reached when opened, so a
+    // file that grows during the run cannot keep the run going forever.
+    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
     RowsResult result;
-    result.outcome = RowsOutcome::WriteFailed;
+    while (WriteNextLine(host, reader, output, progress, result)) {
+    }
+    return result;
+}
+
+// The same for an output that takes part rows, on every core: each thread
+// in turn reads a block of whole lines, converts it, and writes its rows
+// once the blocks read before it are written. A block stays with the thread
+// that read it, so its bytes need not move between the cores' caches. A
+// long line is read and written in pieces by the thread whose turn it is.
+// The output and the host are used by one thread at a time, in turn.
+RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput& output,
+                             std::size_t blockSize, RowsProgress& progress) {
+    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+    reader.OfferPieces(kLinePiece);
+    reader.GatherLines(kBlocksOfLines * blockSize);
+    std::mutex reading;
+    std::uint64_t nextTicket = 0;  // under `reading`
+    Turns turns;
+    bool ended = false;  // read and written in turn
+    RowsResult result;
+
+    // Everything but the rows of a block is done with the reading held, so
+    // that no later block is read meanwhile.
+    const auto endOrLongLine = [&](TextLineReader::Lines read) {
+        if (read == TextLineReader::Lines::LongLine) {
+            ended = !WriteNextLine(host, reader, output, progress, result);
+        } else {
+            ended = true;
+            if (read == TextLineReader::Lines::Error) {
+                result.outcome = RowsOutcome::ReadFailed;
+                result.readError = reader.FailureReason();
+            }
+        }
+    };
+    const auto work = [&] {
+        TextLineReader::LineBlock lines;
+        RowBuffer rows;
+        for (;;) {
+            std::unique_lock<std::mutex> readingHeld(reading);
+            const std::uint64_t ticket = nextTicket++;
+            TextLineReader::Lines read = TextLineReader::Lines::End;
+            bool outOfMemory = false;
+            try {
+                read = reader.ReadLines(lines);
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+            }
+            if (read != TextLineReader::Lines::Block || outOfMemory) {
+                turns.Wait(ticket);
+                if (!ended && outOfMemory) {
+                    ended = true;
+                    result.outcome = RowsOutcome::OutOfMemory;
+                    ++progress.lineNumber;
+                } else if (!ended) {
+                    try {
+                        endOrLongLine(read);
+                    } catch (const std::bad_alloc&) {
+                        ended = true;
+                        result.outcome = RowsOutcome::OutOfMemory;
+                    } catch (const std::length_error&) {
+                        ended = true;
+                        result.outcome = RowsOutcome::OutOfMemory;
+                    }
+                }
+                const bool stop = ended;
+                turns.Pass();
+                if (stop) return;
+                continue;
+            }
+            readingHeld.unlock();
+
+            rows.Clear();
+            std::uint64_t linesDone = 0;
+            try {
+                AppendLineBlockOnDisk(lines, IsSystemLeadByte, rows, linesDone);
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+            } catch (const std::length_error&) {
+                outOfMemory = true;
+            }
+            turns.Wait(ticket);
+            if (!ended) {
+                host.RefreshPaths();
+                progress.lineNumber += linesDone;
+                if (!output.Write(rows.View())) {
+                    ended = true;
+                    result.outcome = RowsOutcome::WriteFailed;
+                } else if (outOfMemory) {
+                    ended = true;
+                    result.outcome = RowsOutcome::OutOfMemory;
+                    ++progress.lineNumber;
+                }
+            }
+            const bool stop = ended;
+            turns.Pass();
+            if (stop) return;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < std::thread::hardware_concurrency(); ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer threads do the same work
+        }
+    }
+    work();
+    for (std::thread& helper : helpers) helper.join();
     return result;
 }
 
@@ -131,7 +258,7 @@ RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& out
         }
         if (read == TextLineReader::Result::Error) {
             result.outcome = RowsOutcome::ReadFailed;
-            result.readError = LastSystemErrorText();
+            result.readError = reader.FailureReason();
         }
         // A record still open is converted as far as the input went, and
         // its row closed, so that nothing read is lost and the table stays
@@ -166,8 +293,9 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
     RowsProgress progress;  // kept when a line does not fit in memory
     try {
         if (options.IsDialogDefault()) {
-            rows.outcome = WriteRows(host, *input, *output, blockSize, progress);
-            if (rows.outcome == RowsOutcome::ReadFailed) rows.readError = LastSystemErrorText();
+            rows = output->TakesPartRows()
+                       ? WriteRowsInBlocks(host, *input, *output, blockSize, progress)
+                       : WriteRows(host, *input, *output, blockSize, progress);
         } else {
             rows = WriteRecords(host, *input, *output, blockSize, options, progress.lineNumber);
         }

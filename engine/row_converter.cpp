@@ -206,6 +206,13 @@ bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableO
     return AppendReadLine<false, true>(line, isLeadByte, output);
 }
 
+void AppendLineBlockOnDisk(TextLineReader::LineBlock& block, LeadByteTest isLeadByte,
+                           RowBuffer& rows, std::uint64_t& lines) {
+    for (std::string_view line; block.NextLine(line); ++lines) {
+        AppendReadLine<false, true>(line, isLeadByte, rows);
+    }
+}
+
 bool AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {
     return AppendReadLine<true, true>(line, isLeadByte, output);
 }

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "row_buffer.h"
 #include "table_output.h"
+#include "text_mode.h"
 
 // Tells whether a byte starts a two-byte character in the ANSI code page.
 using LeadByteTest = bool (*)(unsigned char);
@@ -27,6 +29,11 @@ void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string
 // bytes past the line, which the reader provides.
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row);
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output);
+
+// Same for every line of `block`, added to `rows`; `lines` counts the lines
+// whose rows are added, so that it tells which line a failure stopped at.
+void AppendLineBlockOnDisk(TextLineReader::LineBlock& block, LeadByteTest isLeadByte,
+                           RowBuffer& rows, std::uint64_t& lines);
 
 // A line too long to hold whole, converted as it is read: a piece of it
 // (no LF yet) gives the cells that a comma closes; the first of them begins

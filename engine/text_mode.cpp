@@ -40,10 +40,10 @@ void TextLineReader::MakeRoom() {
     m_lineStart = 0;
     std::size_t capacity = m_capacity;
     if (pending == capacity) {
-        capacity = capacity > 0 ? capacity * 2 : m_blockSize;
+        capacity = capacity > 0 ? capacity * 2 : m_minCapacity;
         if (capacity <= pending) throw std::bad_alloc();
-    } else if (pending < m_blockSize && capacity > m_blockSize) {
-        capacity = m_blockSize;
+    } else if (pending < m_blockSize && capacity > m_minCapacity) {
+        capacity = m_minCapacity;
     }
     if (capacity == m_capacity) return;
     // realloc, not a new buffer and a copy: a huge line's buffer can then
@@ -87,14 +87,66 @@ bool TextLineReader::Refill() {
         break;
     case ReadStatus::Error:
         m_failed = true;
+        m_failureReason = LastSystemErrorText();
         return false;
     }
     m_finished = true;
     return false;
 }
 
+TextLineReader::Lines TextLineReader::ReadLines(LineBlock& block) {
+    // Reads on until a block's worth is in, the input ends or fails, or a
+    // line reaches the size of a piece with no LF: from there it goes in
+    // pieces, as ReadLine would hand it over.
+    std::size_t size = 0;  // of the whole lines read
+    const auto scan = [this, &size] {
+        const char* const buffer = m_buffer.get();
+        if (const char* lineFeed =
+                byte_scan::FindLast(buffer + m_scanned, buffer + m_filled, '\n')) {
+            size = static_cast<std::size_t>(lineFeed - buffer) + 1 - m_lineStart;
+        }
+        m_scanned = m_filled;
+    };
+    scan();
+    while (m_filled - m_lineStart < m_linesSize &&
+           (m_pieceSize == 0 || m_filled - m_lineStart - size < m_nextPiece) && Refill()) {
+        scan();
+    }
+    // At the end of the input, what is left is the last line.
+    if (m_finished && !m_failed) size = m_filled - m_lineStart;
+    if (size == 0) {
+        if (m_failed) return Lines::Error;  // the partial line is dropped
+        return m_filled == m_lineStart ? Lines::End : Lines::LongLine;
+    }
+    char* const start = m_buffer.get() + m_lineStart;
+
+    // What follows the lines moves to the front of the block's old buffer,
+    // which the reader takes over.
+    const std::size_t rest = m_filled - m_lineStart - size;
+    const std::size_t capacity = std::max(m_minCapacity, rest);
+    if (!block.m_buffer || block.m_capacity < capacity) {
+        block.m_buffer.reset(static_cast<char*>(std::malloc(capacity + kPadding)));
+        if (!block.m_buffer) throw std::bad_alloc();
+        block.m_capacity = capacity;
+    }
+    if (rest > 0) std::memcpy(block.m_buffer.get(), start + size, rest);
+    std::memset(block.m_buffer.get() + rest, 0, kPadding);
+    std::swap(m_buffer, block.m_buffer);
+    std::swap(m_capacity, block.m_capacity);
+    block.m_next = m_lineStart;
+    block.m_end = m_lineStart + size;
+    m_lineStart = 0;
+    m_filled = m_scanned = rest;
+    return Lines::Block;
+}
+
 TextLineReader::Result TextLineReader::ReadLineAfterRefills(std::string_view& line) {
     for (;;) {
+        if (m_pieceSize > 0 && m_filled - m_lineStart >= m_nextPiece) {
+            m_scanned = m_filled;
+            line = std::string_view(m_buffer.get() + m_lineStart, m_filled - m_lineStart);
+            return Result::Piece;
+        }
         m_scanned = m_filled;
         if (!Refill()) {
             if (m_failed) {
@@ -110,11 +162,6 @@ TextLineReader::Result TextLineReader::ReadLineAfterRefills(std::string_view& li
         char* const from = m_buffer.get() + m_scanned;
         if (const char* lineFeed = byte_scan::Find(from, m_buffer.get() + m_filled, '\n')) {
             return DeliverLine(from + (lineFeed - from), line);
-        }
-        if (m_pieceSize > 0 && m_filled - m_lineStart >= m_nextPiece) {
-            m_scanned = m_filled;
-            line = std::string_view(m_buffer.get() + m_lineStart, m_filled - m_lineStart);
-            return Result::Piece;
         }
     }
 }

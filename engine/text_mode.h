@@ -37,6 +37,47 @@ public:
 
     static constexpr std::size_t kDefaultBlockSize = std::size_t{64} * 1024;
 
+private:
+    struct FreeBuffer {
+        void operator()(char* buffer) const;
+    };
+
+public:
+    // Whole lines handed over together with the buffer that holds them, so
+    // that they can be converted elsewhere while the reader reads on.
+    class LineBlock {
+    public:
+        // The next line as ReadLine delivers it (CR LF as LF, changed in
+        // place), followed by kPadding readable bytes; false after the last.
+        bool NextLine(std::string_view& line) {
+            if (m_next == m_end) return false;
+            char* const start = m_buffer.get() + m_next;
+            const char* const found = byte_scan::Find(start, m_buffer.get() + m_end, '\n');
+            if (!found) {  // the input's last line, with no LF
+                line = std::string_view(start, m_end - m_next);
+                m_next = m_end;
+                return true;
+            }
+            line = LineUpTo(start, start + (found - start));
+            m_next = static_cast<std::size_t>(found - m_buffer.get()) + 1;
+            return true;
+        }
+
+    private:
+        friend class TextLineReader;
+        std::unique_ptr<char, FreeBuffer> m_buffer;
+        std::size_t m_capacity = 0;
+        std::size_t m_next = 0;  // where the next line starts
+        std::size_t m_end = 0;   // where the lines end
+    };
+
+    enum class Lines {
+        Block,     // one or more whole lines, the input's last one included
+        LongLine,  // the next line is long: read it with ReadLine, in pieces
+        End,
+        Error  // as ReadLine's
+    };
+
     // Reads at most `limit` bytes from the file when it is set, and at most
     // `blockSize` bytes at a time.
     TextLineReader(InputFile& file, std::optional<std::uint64_t> limit,
@@ -56,6 +97,21 @@ public:
         m_nextPiece = std::max(m_pieceSize, 2 * (offered - bytes));
     }
 
+    // From now on, ReadLines hands over about `size` bytes of lines at a
+    // time, and the next line when it reaches `size` bytes with no LF is
+    // a LongLine. Only for a reader that offers pieces.
+    void GatherLines(std::size_t size) {
+        m_linesSize = size;
+        m_minCapacity = std::max(m_blockSize, size + m_blockSize);
+    }
+    // Every whole line read so far, with the buffer holding them, into
+    // `block`; the block's own buffer is reused for what follows. ReadLine
+    // and ReadLines may take turns.
+    Lines ReadLines(LineBlock& block);
+
+    // The system's reason for an Error, taken when the read failed.
+    const std::string& FailureReason() const { return m_failureReason; }
+
     // `line` stays valid until the next call.
     Result ReadLine(std::string_view& line) {
         // Inline, as it runs once per line: the next line lies whole in the
@@ -70,21 +126,20 @@ public:
     }
 
 private:
-    struct FreeBuffer {
-        void operator()(char* buffer) const;
-    };
-
-    Result DeliverLine(char* lineFeed, std::string_view& line) {
-        char* const start = m_buffer.get() + m_lineStart;
+    // The line from `start` to its LF, a CR LF made an LF in place: the
+    // bytes of a delivered line are not looked at again.
+    static std::string_view LineUpTo(char* start, char* lineFeed) {
         std::size_t length = static_cast<std::size_t>(lineFeed - start) + 1;
         if (length > 1 && lineFeed[-1] == '\r') {
-            // CR LF becomes LF in place: the bytes of a delivered line are
-            // not looked at again.
             lineFeed[-1] = '\n';
             --length;
         }
+        return std::string_view(start, length);
+    }
+
+    Result DeliverLine(char* lineFeed, std::string_view& line) {
+        line = LineUpTo(m_buffer.get() + m_lineStart, lineFeed);
         m_lineStart = m_scanned = static_cast<std::size_t>(lineFeed - m_buffer.get()) + 1;
-        line = std::string_view(start, length);
         return Result::Line;
     }
     // ReadLine once everything in the buffer has been scanned.
@@ -97,11 +152,14 @@ private:
     const std::size_t m_blockSize;
     std::unique_ptr<char, FreeBuffer> m_buffer;
     std::size_t m_capacity = 0;
-    std::size_t m_lineStart = 0;  // where the next line starts
-    std::size_t m_scanned = 0;    // [m_lineStart, m_scanned) holds no LF
+    std::size_t m_minCapacity = m_blockSize;  // kept when the lines are short
+    std::size_t m_linesSize = 0;              // see GatherLines
+    std::size_t m_lineStart = 0;              // where the next line starts
+    std::size_t m_scanned = 0;                // [m_lineStart, m_scanned) holds no LF
     std::size_t m_filled = 0;
     std::size_t m_pieceSize = 0;  // 0: lines are delivered whole
     std::size_t m_nextPiece = 0;
     bool m_finished = false;
     bool m_failed = false;
+    std::string m_failureReason;
 };

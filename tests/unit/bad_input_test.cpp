@@ -60,12 +60,12 @@ std::string RandomSyntax(unsigned seed, std::size_t size) {
 
 class BadInput : public ::testing::TestWithParam<OutputKind> {
 protected:
-    std::string Convert(const std::string& input) {
+    std::string Convert(const std::string& input,
+                        std::size_t blockSize = TextLineReader::kDefaultBlockSize) {
         TempDir dir;
         WriteBytes(dir.File("in.csv"), input);
         RecordingHost host(dir.File("in.csv"), dir.File("out.htm"));
-        EXPECT_TRUE(RunConversion(host, OpenInputFile, OutputOpenerFor(GetParam()),
-                                  TextLineReader::kDefaultBlockSize));
+        EXPECT_TRUE(RunConversion(host, OpenInputFile, OutputOpenerFor(GetParam()), blockSize));
         EXPECT_EQ(host.messages, std::vector<Message>{kDone});
         return ReadBytes(dir.File("out.htm"));
     }
@@ -119,6 +119,15 @@ TEST_P(BadInput, RandomBytes) {
         }
         const std::string syntax = RandomSyntax(seed, 200000);
         EXPECT_EQ(Convert(syntax), ReferenceTable(syntax)) << "syntax seed " << seed;
+    }
+}
+
+// A buffered run converts blocks of lines side by side: with small read
+// blocks, thousands of blocks and long lines among them keep their order.
+TEST_P(BadInput, ManySmallBlocksKeepTheirOrder) {
+    const std::string input = RandomSyntax(7, 100000);
+    for (const std::size_t block : {std::size_t{5}, std::size_t{64}, std::size_t{4096}}) {
+        EXPECT_EQ(Convert(input, block), ReferenceTable(input)) << "block " << block;
     }
 }
 

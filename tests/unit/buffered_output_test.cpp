@@ -179,8 +179,8 @@ TEST(BufferedRun, OpensOnceAndStopsAtAFullFile) {
             if (capacity > input.size() * 2) {
                 EXPECT_TRUE(done);
                 EXPECT_EQ(host.messages, std::vector<Message>{kDone});
-                // About 36 KB in full 4 KiB blocks, not a write per row.
-                EXPECT_EQ(log.writes.size(), (log.content.size() + 4095) / 4096);
+                // About 36 KB in blocks of 4 KiB or more, not a write per row.
+                EXPECT_LE(log.writes.size(), (log.content.size() + 4095) / 4096);
                 EXPECT_EQ(log.content.rfind("<td>999</td>\r\n<td>x</td></tr>\r\n</table>"),
                           log.content.size() - 39);
             } else {

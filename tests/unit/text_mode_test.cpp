@@ -32,17 +32,39 @@ TEST(ToCrLf, TranslatesOnlyLineFeeds) {
     for (const auto& c : cases) EXPECT_EQ(ToCrLf(c.text), c.disk) << c.text;
 }
 
-// What a reader delivers, one entry per call: "L:" whole line, "R:" last
+// What a reader delivers, one entry per line: "L:" whole line, "R:" last
 // line without LF, "E" end, "X" error, and with `pieceSize` set "P:" a piece,
-// of which everything up to its last comma is used.
+// of which everything up to its last comma is used. With `gather` set, lines
+// are taken a block at a time (ReadLines), and a long line with ReadLine.
 std::vector<std::string> ReadAll(InputFile& file, std::size_t blockSize,
                                  std::optional<std::uint64_t> limit = std::nullopt,
-                                 std::size_t pieceSize = 0) {
+                                 std::size_t pieceSize = 0, std::size_t gather = 0) {
     TextLineReader reader(file, limit, blockSize);
     if (pieceSize > 0) reader.OfferPieces(pieceSize);
+    if (gather > 0) reader.GatherLines(gather);
     std::vector<std::string> seen;
     std::string_view line;
+    TextLineReader::LineBlock block;
+    bool inLongLine = false;
     for (int guard = 0; guard < 1000; ++guard) {
+        if (gather > 0 && !inLongLine) {
+            switch (reader.ReadLines(block)) {
+            case TextLineReader::Lines::Block:
+                while (block.NextLine(line)) {
+                    seen.push_back((line.back() == '\n' ? "L:" : "R:") + std::string(line));
+                }
+                continue;
+            case TextLineReader::Lines::LongLine:
+                break;
+            case TextLineReader::Lines::End:
+                seen.push_back("E");
+                return seen;
+            case TextLineReader::Lines::Error:
+                seen.push_back("X");
+                return seen;
+            }
+        }
+        inLongLine = true;
         switch (reader.ReadLine(line)) {
         case TextLineReader::Result::Piece:
             seen.push_back("P:" + std::string(line));
@@ -50,9 +72,11 @@ std::vector<std::string> ReadAll(InputFile& file, std::size_t blockSize,
             break;
         case TextLineReader::Result::Line:
             seen.push_back("L:" + std::string(line));
+            inLongLine = false;
             break;
         case TextLineReader::Result::LastLine:
             seen.push_back("R:" + std::string(line));
+            inLongLine = false;
             break;
         case TextLineReader::Result::End:
             seen.push_back("E");
@@ -77,13 +101,16 @@ std::ostream& operator<<(std::ostream& out, const ReadCase& c) { return out << c
 class TextReading : public ::testing::TestWithParam<ReadCase> {};
 
 // Every block size from one byte up, so CR LF pairs and Ctrl-Z fall on
-// every possible boundary.
+// every possible boundary; line by line and a block of lines at a time.
 TEST_P(TextReading, SameLinesForEveryBlockSize) {
     for (std::size_t block = 1; block <= 9; ++block) {
         for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{64}}) {
-            MemoryInputFile file(GetParam().disk, chunk);
-            EXPECT_EQ(ReadAll(file, block), GetParam().delivered)
-                << "block " << block << ", chunk " << chunk;
+            for (std::size_t gather : {std::size_t{0}, 2 * block}) {
+                MemoryInputFile file(GetParam().disk, chunk);
+                EXPECT_EQ(ReadAll(file, block, std::nullopt, gather > 0 ? 1000 : 0, gather),
+                          GetParam().delivered)
+                    << "block " << block << ", chunk " << chunk << ", gather " << gather;
+            }
         }
     }
 }
@@ -191,19 +218,31 @@ TEST(TextLineReader, LongLinesComeInPieces) {
         {"a,b", {"R:a,b", "E"}},
     };
     for (const auto& c : cases) {
-        MemoryInputFile file(c.disk);
-        EXPECT_EQ(ReadAll(file, 2, std::nullopt, 4), c.delivered) << c.disk;
+        for (const std::size_t gather : {0, 2}) {
+            MemoryInputFile file(c.disk);
+            EXPECT_EQ(ReadAll(file, 2, std::nullopt, 4, gather), c.delivered)
+                << c.disk << ", gather " << gather;
+        }
     }
 }
 
 TEST(TextLineReader, ReadErrorDropsThePartialLine) {
-    MemoryInputFile file("a\nbc\nd\n", 64, 3);
-    EXPECT_EQ(ReadAll(file, 2), (std::vector<std::string>{"L:a\n", "X"}));
-}
-
-TEST(TextLineReader, ReadErrorRightAfterPendingCr) {
-    MemoryInputFile file("a\r\nb\n", 64, 2);
-    EXPECT_EQ(ReadAll(file, 2), (std::vector<std::string>{"X"}));
+    const struct {
+        std::string disk;
+        std::size_t failAt;
+        std::vector<std::string> delivered;
+    } cases[] = {
+        {"a\nbc\nd\n", 3, {"L:a\n", "X"}},
+        {"a\r\nb\n", 2, {"X"}},  // right after a pending CR
+        {"a\nbcdefgh,ijkl", 12, {"L:a\n", "P:bcdefgh,", "X"}},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t gather : {0, 4}) {
+            MemoryInputFile file(c.disk, 64, c.failAt);
+            EXPECT_EQ(ReadAll(file, 2, std::nullopt, 8, gather), c.delivered)
+                << c.disk << ", gather " << gather;
+        }
+    }
 }
 
 TEST(TextLineReader, StopsAtTheLimit) {
