@@ -12,9 +12,9 @@
 #include "text_mode.h"
 #include "turns.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -114,38 +114,51 @@ RowsResult WriteRows(ConversionHost& host, InputFile& input, TableOutput& output
 // in turn reads a block of whole lines, converts it, and writes its rows
 // once the blocks read before it are written. A block stays with the thread
 // that read it, so its bytes need not move between the cores' caches. A
-// long line is read and written in pieces by the thread whose turn it is.
-// The output and the host are used by one thread at a time, in turn.
+// long line, and the end, are dealt with by the thread whose turn it is,
+// with the reading held. The output and the host are used by one thread at
+// a time, in turn.
 RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput& output,
                              std::size_t blockSize, RowsProgress& progress) {
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
     reader.OfferPieces(kLinePiece);
     reader.GatherLines(kBlocksOfLines * blockSize);
-    std::mutex reading;
-    std::uint64_t nextTicket = 0;  // under `reading`
-    Turns turns;
+    std::atomic<std::uint64_t> nextTicket{0};
+    Turns reading;
+    Turns writing;
     bool ended = false;  // read and written in turn
     RowsResult result;
+    const auto end = [&](RowsOutcome outcome) {
+        ended = true;
+        result.outcome = outcome;
+    };
+    // The line that did not fit is the one after those done.
+    const auto outOfMemoryAfter = [&](std::uint64_t linesDone) {
+        progress.lineNumber += linesDone + 1;
+        end(RowsOutcome::OutOfMemory);
+    };
 
-    // Everything but the rows of a block is done with the reading held, so
-    // that no later block is read meanwhile.
-    const auto endOrLongLine = [&](TextLineReader::Lines read) {
-        if (read == TextLineReader::Lines::LongLine) {
+    // Whatever is not a block of lines: a long line, the end, a failure.
+    const auto readOther = [&](TextLineReader::Lines read) {
+        switch (read) {
+        case TextLineReader::Lines::LongLine:
             ended = !WriteNextLine(host, reader, output, progress, result);
-        } else {
-            ended = true;
-            if (read == TextLineReader::Lines::Error) {
-                result.outcome = RowsOutcome::ReadFailed;
-                result.readError = reader.FailureReason();
-            }
+            break;
+        case TextLineReader::Lines::Error:
+            end(RowsOutcome::ReadFailed);
+            result.readError = reader.FailureReason();
+            break;
+        case TextLineReader::Lines::Block:
+        case TextLineReader::Lines::End:
+            end(RowsOutcome::Complete);
+            break;
         }
     };
     const auto work = [&] {
         TextLineReader::LineBlock lines;
         RowBuffer rows;
-        for (;;) {
-            std::unique_lock<std::mutex> readingHeld(reading);
+        for (bool stop = false; !stop;) {
             const std::uint64_t ticket = nextTicket++;
+            reading.Wait(ticket);
             TextLineReader::Lines read = TextLineReader::Lines::End;
             bool outOfMemory = false;
             try {
@@ -153,55 +166,44 @@ RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput
             } catch (const std::bad_alloc&) {
                 outOfMemory = true;
             }
-            if (read != TextLineReader::Lines::Block || outOfMemory) {
-                turns.Wait(ticket);
-                if (!ended && outOfMemory) {
-                    ended = true;
-                    result.outcome = RowsOutcome::OutOfMemory;
-                    ++progress.lineNumber;
-                } else if (!ended) {
-                    try {
-                        endOrLongLine(read);
-                    } catch (const std::bad_alloc&) {
-                        ended = true;
-                        result.outcome = RowsOutcome::OutOfMemory;
-                    } catch (const std::length_error&) {
-                        ended = true;
-                        result.outcome = RowsOutcome::OutOfMemory;
-                    }
-                }
-                const bool stop = ended;
-                turns.Pass();
-                if (stop) return;
-                continue;
-            }
-            readingHeld.unlock();
+            const bool block = read == TextLineReader::Lines::Block && !outOfMemory;
+            if (block) reading.Pass();
 
-            rows.Clear();
             std::uint64_t linesDone = 0;
-            try {
-                AppendLineBlockOnDisk(lines, IsSystemLeadByte, rows, linesDone);
-            } catch (const std::bad_alloc&) {
-                outOfMemory = true;
-            } catch (const std::length_error&) {
-                outOfMemory = true;
-            }
-            turns.Wait(ticket);
-            if (!ended) {
-                host.RefreshPaths();
-                progress.lineNumber += linesDone;
-                if (!output.Write(rows.View())) {
-                    ended = true;
-                    result.outcome = RowsOutcome::WriteFailed;
-                } else if (outOfMemory) {
-                    ended = true;
-                    result.outcome = RowsOutcome::OutOfMemory;
-                    ++progress.lineNumber;
+            if (block) {
+                rows.Clear();
+                try {
+                    AppendLineBlockOnDisk(lines, IsSystemLeadByte, rows, linesDone);
+                } catch (const std::bad_alloc&) {
+                    outOfMemory = true;
+                } catch (const std::length_error&) {
+                    outOfMemory = true;
                 }
             }
-            const bool stop = ended;
-            turns.Pass();
-            if (stop) return;
+            writing.Wait(ticket);
+            if (!ended && block) {
+                host.RefreshPaths();
+                if (!output.Write(rows.View())) {
+                    end(RowsOutcome::WriteFailed);
+                } else if (outOfMemory) {
+                    outOfMemoryAfter(linesDone);
+                } else {
+                    progress.lineNumber += linesDone;
+                }
+            } else if (!ended && outOfMemory) {
+                outOfMemoryAfter(0);
+            } else if (!ended) {
+                try {
+                    readOther(read);
+                } catch (const std::bad_alloc&) {
+                    end(RowsOutcome::OutOfMemory);
+                } catch (const std::length_error&) {
+                    end(RowsOutcome::OutOfMemory);
+                }
+            }
+            stop = ended;
+            writing.Pass();
+            if (!block) reading.Pass();
         }
     };
     std::vector<std::thread> helpers;

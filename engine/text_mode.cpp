@@ -73,6 +73,7 @@ bool TextLineReader::Refill() {
     switch (m_file.Read(to, request, got)) {
     case ReadStatus::Data:
         if (got == 0) break;
+        m_shortRead = got < request;
         if (m_remaining) *m_remaining -= got;
         // Ctrl-Z ends the input: the data ends there and nothing more is read.
         if (const char* ctrlZ = byte_scan::Find(to, to + got, kCtrlZ)) {
@@ -111,6 +112,9 @@ TextLineReader::Lines TextLineReader::ReadLines(LineBlock& block) {
     while (m_filled - m_lineStart < m_linesSize &&
            (m_pieceSize == 0 || m_filled - m_lineStart - size < m_nextPiece) && Refill()) {
         scan();
+        // A pipe or a console that has no more for now: its lines go on
+        // at once rather than wait for more.
+        if (m_shortRead && size > 0) break;
     }
     // At the end of the input, what is left is the last line.
     if (m_finished && !m_failed) size = m_filled - m_lineStart;

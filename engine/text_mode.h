@@ -98,8 +98,9 @@ public:
     }
 
     // From now on, ReadLines hands over about `size` bytes of lines at a
-    // time, and the next line when it reaches `size` bytes with no LF is
-    // a LongLine. Only for a reader that offers pieces.
+    // time (less when a pipe has no more for now), and a line that reaches
+    // the size of a piece with no LF is a LongLine. Only for a reader that
+    // offers pieces.
     void GatherLines(std::size_t size) {
         m_linesSize = size;
         m_minCapacity = std::max(m_blockSize, size + m_blockSize);
@@ -161,5 +162,6 @@ private:
     std::size_t m_nextPiece = 0;
     bool m_finished = false;
     bool m_failed = false;
+    bool m_shortRead = false;  // the last read gave less than asked for
     std::string m_failureReason;
 };

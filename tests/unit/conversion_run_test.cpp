@@ -5,12 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "buffered_output.h"
 #include "conversion_run.h"
 #include "messages.h"
 #include "test_support.h"
@@ -310,6 +312,34 @@ TEST_P(RunConversionTest, LineTooLongForMemoryClosesTheTableAndNamesTheLine) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no limit, 11: Done, 12: another message";
     EXPECT_EQ(ReadBytes(dir.File("out.htm")),
               "<table><tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n</table>");
+}
+
+// Lines from a pipe reach an output that writes every piece at once (the
+// converter's unbuffered standard output) as they come, not a block later.
+TEST(RunConversion, PipedLinesGoOutAsTheyCome) {
+    TempDir dir;
+    const std::string fifo = dir.File("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    bool rowSeenBeforeTheNextLine = false;
+    std::thread writer([&] {
+        std::ofstream out(fifo, std::ios::binary);
+        out << "a,b\n" << std::flush;
+        for (int wait = 0; wait < 1000 && !rowSeenBeforeTheNextLine; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            rowSeenBeforeTheNextLine =
+                ReadBytes(dir.File("out.htm")).find("<td>b</td></tr>") != std::string::npos;
+        }
+        out << "c\n";
+    });
+    RecordingHost host(fifo, dir.File("out.htm"));
+    const auto openOutput = [](ConversionHost& owner) -> std::unique_ptr<TableOutput> {
+        return std::make_unique<BufferedOutput>(owner, 1);
+    };
+    EXPECT_TRUE(RunConversion(host, OpenInputFile, openOutput, TextLineReader::kDefaultBlockSize));
+    writer.join();
+    EXPECT_TRUE(rowSeenBeforeTheNextLine);
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")).substr(0, 46),
+              "<table><tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n<tr>");
 }
 
 TEST_P(RunConversionTest, PipeIsReadToItsEnd) {
