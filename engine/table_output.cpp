@@ -6,7 +6,8 @@
 std::unique_ptr<TableOutput> OpenTableOutput(ConversionHost& host, OutputMode mode) {
     switch (mode) {
     case OutputMode::Buffered:
-        return std::make_unique<BufferedOutput>(host);
+        return std::make_unique<BufferedOutput>(host, BufferedOutput::kDefaultBlockSize,
+                                                OpenOutputFile, BufferedOutput::Writing::Behind);
     case OutputMode::AppendEachPiece:
         break;
     }
