@@ -69,6 +69,20 @@ TEST(BufferedOutput, WritesBlocksAndPassesLargePiecesStraightThrough) {
     EXPECT_FALSE(output.Write("late"));
 }
 
+// Writing behind, a piece of a sixteenth of a block goes straight through
+// as well, after what the block held.
+TEST(BufferedOutput, WritingBehindPassesSmallerPiecesStraightThrough) {
+    RecordingHost host("", "out.htm");
+    FileLog log;
+    BufferedOutput output(host, 64, OpenerFor(log), BufferedOutput::Writing::Behind);
+    for (const char* piece : {"ab", "cdef", "g", "hijklmnop", "q"}) {
+        EXPECT_TRUE(output.Write(piece)) << piece;
+    }
+    EXPECT_TRUE(output.Finish());
+    EXPECT_EQ(log.writes, (std::vector<std::string>{"ab", "cdef", "g", "hijklmnop", "q"}));
+    EXPECT_EQ(log.content, "abcdefghijklmnopq");
+}
+
 // Rows written into the block itself: a room that fits, one that needs the
 // block flushed first, one exactly a block, one larger than a block, and a
 // room whose flush fails.
