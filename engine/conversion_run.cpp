@@ -131,10 +131,18 @@ RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput
         ended = true;
         result.outcome = outcome;
     };
-    // The line that did not fit is the one after those done.
+    // The line that did not fit is the one after those done; a long line
+    // has been counted as it began.
     const auto outOfMemoryAfter = [&](std::uint64_t linesDone) {
         progress.lineNumber += linesDone + 1;
         end(RowsOutcome::OutOfMemory);
+    };
+    const auto outOfMemoryIn = [&](bool block) {
+        if (block) {
+            outOfMemoryAfter(0);
+        } else {
+            end(RowsOutcome::OutOfMemory);
+        }
     };
 
     // Whatever is not a block of lines: a long line, the end, a failure.
@@ -153,6 +161,18 @@ RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput
             break;
         }
     };
+    // One block's rows, in turn; a block cut short by memory gives the rows
+    // of the lines before the one that did not fit.
+    const auto writeBlock = [&](const RowBuffer& rows, std::uint64_t linesDone, bool outOfMemory) {
+        host.RefreshPaths();
+        if (!output.Write(rows.View())) {
+            end(RowsOutcome::WriteFailed);
+        } else if (outOfMemory) {
+            outOfMemoryAfter(linesDone);
+        } else {
+            progress.lineNumber += linesDone;
+        }
+    };
     const auto work = [&] {
         TextLineReader::LineBlock lines;
         RowBuffer rows;
@@ -167,10 +187,9 @@ RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput
                 outOfMemory = true;
             }
             const bool block = read == TextLineReader::Lines::Block && !outOfMemory;
-            if (block) reading.Pass();
-
             std::uint64_t linesDone = 0;
             if (block) {
+                reading.Pass();
                 rows.Clear();
                 try {
                     AppendLineBlockOnDisk(lines, IsSystemLeadByte, rows, linesDone);
@@ -181,24 +200,19 @@ RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput
                 }
             }
             writing.Wait(ticket);
-            if (!ended && block) {
-                host.RefreshPaths();
-                if (!output.Write(rows.View())) {
-                    end(RowsOutcome::WriteFailed);
-                } else if (outOfMemory) {
-                    outOfMemoryAfter(linesDone);
-                } else {
-                    progress.lineNumber += linesDone;
-                }
-            } else if (!ended && outOfMemory) {
-                outOfMemoryAfter(0);
-            } else if (!ended) {
+            if (!ended) {
                 try {
-                    readOther(read);
+                    if (block) {
+                        writeBlock(rows, linesDone, outOfMemory);
+                    } else if (outOfMemory) {
+                        outOfMemoryAfter(0);
+                    } else {
+                        readOther(read);
+                    }
                 } catch (const std::bad_alloc&) {
-                    end(RowsOutcome::OutOfMemory);
+                    outOfMemoryIn(block);
                 } catch (const std::length_error&) {
-                    end(RowsOutcome::OutOfMemory);
+                    outOfMemoryIn(block);
                 }
             }
             stop = ended;
