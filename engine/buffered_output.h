@@ -42,6 +42,7 @@ public:
     // after it.
     bool Finish() override;
     bool TakesPartRows() const override { return true; }
+    void WriteBehind() override { m_writing = Writing::Behind; }
     // Room in the block itself, when it fits in one.
     char* Room(std::size_t bytes) override;
     bool Commit(const char* end) override;
@@ -58,7 +59,7 @@ private:
     const std::size_t m_blockSize;
     const OutputFileOpener m_openFile;
     std::unique_ptr<OutputFile> m_file;
-    const Writing m_writing;
+    Writing m_writing;
     std::unique_ptr<char[]> m_block;
     std::unique_ptr<char[]> m_spare;             // the block being written behind
     std::unique_ptr<BackgroundWriter> m_writer;  // after the file and the blocks: ends first

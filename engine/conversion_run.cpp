@@ -122,6 +122,9 @@ RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
     reader.OfferPieces(kLinePiece);
     reader.GatherLines(kBlocksOfLines * blockSize);
+    // A long line is converted by one thread while the others wait: its
+    // blocks are best written on another.
+    output.WriteBehind();
     std::atomic<std::uint64_t> nextTicket{0};
     Turns reading;
     Turns writing;

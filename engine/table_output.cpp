@@ -6,8 +6,7 @@
 std::unique_ptr<TableOutput> OpenTableOutput(ConversionHost& host, OutputMode mode) {
     switch (mode) {
     case OutputMode::Buffered:
-        return std::make_unique<BufferedOutput>(host, BufferedOutput::kDefaultBlockSize,
-                                                OpenOutputFile, BufferedOutput::Writing::Behind);
+        return std::make_unique<BufferedOutput>(host);
     case OutputMode::AppendEachPiece:
         break;
     }

@@ -25,6 +25,9 @@ public:
     // each piece at once keeps whole rows only, so a long line is then held
     // whole instead.
     virtual bool TakesPartRows() const { return false; }
+    // From now on, writes to the file on a thread of its own where it can:
+    // for a run whose own threads leave time on a core for it.
+    virtual void WriteBehind() {}
 
     // Write without the copy: room for `bytes` more bytes, valid until the
     // next call, which the caller fills and then commits up to `end`. The
