@@ -47,6 +47,20 @@ RowsResult WriteFailure() {
     return result;
 }
 
+// Runs `work`, and tells whether it fitted in memory: a line or its row
+// that did not is freed by the time this returns, and a string longer than
+// one can be (a 32-bit build's limit) counts as not fitting.
+template <class Work>
+bool FitsInMemory(Work&& work) {
+    try {
+        work();
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return false;
+}
+
 // Where the rows stand: the number of the last line read or being read, and
 // whether a long line's row has been begun in pieces.
 struct RowsProgress {
@@ -183,41 +197,26 @@ RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput
             const std::uint64_t ticket = nextTicket++;
             reading.Wait(ticket);
             TextLineReader::Lines read = TextLineReader::Lines::End;
-            bool outOfMemory = false;
-            try {
-                read = reader.ReadLines(lines);
-            } catch (const std::bad_alloc&) {
-                outOfMemory = true;
-            }
+            bool outOfMemory = !FitsInMemory([&] { read = reader.ReadLines(lines); });
             const bool block = read == TextLineReader::Lines::Block && !outOfMemory;
             std::uint64_t linesDone = 0;
             if (block) {
                 reading.Pass();
                 rows.Clear();
-                try {
-                    AppendLineBlockOnDisk(lines, IsSystemLeadByte, rows, linesDone);
-                } catch (const std::bad_alloc&) {
-                    outOfMemory = true;
-                } catch (const std::length_error&) {
-                    outOfMemory = true;
-                }
+                outOfMemory = !FitsInMemory(
+                    [&] { AppendLineBlockOnDisk(lines, IsSystemLeadByte, rows, linesDone); });
             }
+            const auto inTurn = [&] {
+                if (block) {
+                    writeBlock(rows, linesDone, outOfMemory);
+                } else if (outOfMemory) {
+                    outOfMemoryAfter(0);
+                } else {
+                    readOther(read);
+                }
+            };
             writing.Wait(ticket);
-            if (!ended) {
-                try {
-                    if (block) {
-                        writeBlock(rows, linesDone, outOfMemory);
-                    } else if (outOfMemory) {
-                        outOfMemoryAfter(0);
-                    } else {
-                        readOther(read);
-                    }
-                } catch (const std::bad_alloc&) {
-                    outOfMemoryIn(block);
-                } catch (const std::length_error&) {
-                    outOfMemoryIn(block);
-                }
-            }
+            if (!ended && !FitsInMemory(inTurn)) outOfMemoryIn(block);
             stop = ended;
             writing.Pass();
             if (!block) reading.Pass();
@@ -310,7 +309,7 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
 
     RowsResult rows;
     RowsProgress progress;  // kept when a line does not fit in memory
-    try {
+    const bool fitted = FitsInMemory([&] {
         if (options.IsDialogDefault()) {
             rows = output->TakesPartRows()
                        ? WriteRowsInBlocks(host, *input, *output, blockSize, progress)
@@ -318,13 +317,8 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
         } else {
             rows = WriteRecords(host, *input, *output, blockSize, options, progress.lineNumber);
         }
-    } catch (const std::bad_alloc&) {
-        // A line or its row did not fit in memory; both are freed by now.
-        rows.outcome = RowsOutcome::OutOfMemory;
-    } catch (const std::length_error&) {
-        // Longer than a string can be (a 32-bit build's limit).
-        rows.outcome = RowsOutcome::OutOfMemory;
-    }
+    });
+    if (!fitted) rows.outcome = RowsOutcome::OutOfMemory;
     if (rows.outcome == RowsOutcome::WriteFailed) return false;
     input.reset();
 
