@@ -1,64 +1,28 @@
 #include "conversion_run.h"
 
+#include "blocks_on_every_core.h"
 #include "conversion_host.h"
 #include "failure_detail.h"
 #include "messages.h"
 #include "output_appender.h"
 #include "platform_file.h"
-#include "record_converter.h"
+#include "record_rows.h"
 #include "row_buffer.h"
 #include "row_converter.h"
+#include "rows_outcome.h"
 #include "table_output.h"
 #include "text_mode.h"
-#include "turns.h"
 
-#include <atomic>
 #include <cstdint>
-#include <cstring>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <utility>
-#include <vector>
 
 namespace {
 
 bool IsSameFile(const InputFile& input, const std::optional<FileIdentity>& outputId) {
     const std::optional<FileIdentity> inputId = input.Identity();
     return inputId && outputId && *outputId == *inputId;
-}
-
-bool NoLeadBytes(unsigned char) { return false; }
-
-enum class RowsOutcome { Complete, WriteFailed, ReadFailed, QuoteNotClosed, OutOfMemory };
-
-struct RowsResult {
-    RowsOutcome outcome = RowsOutcome::Complete;
-    std::string readError;            // the system's reason, for ReadFailed
-    std::uint64_t openQuoteLine = 0;  // for QuoteNotClosed
-};
-
-RowsResult WriteFailure() {
-    RowsResult result;
-    result.outcome = RowsOutcome::WriteFailed;
-    return result;
-}
-
-// Runs `work`, and tells whether it fitted in memory: a line or its row
-// that did not is freed by the time this returns, and a string longer than
-// one can be (a 32-bit build's limit) counts as not fitting.
-template <class Work>
-bool FitsInMemory(Work&& work) {
-    try {
-        work();
-        return true;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    return false;
 }
 
 // Where the rows stand: the number of the last line read or being read, and
@@ -70,9 +34,6 @@ struct RowsProgress {
 
 // The pieces a long line is read in, when the output takes part rows.
 constexpr std::size_t kLinePiece = std::size_t{64} * 1024;
-// The lines a thread converts at once, in the reader's blocks: few enough
-// that they and their rows stay in the thread's core's cache.
-constexpr std::size_t kBlocksOfLines = 2;
 
 // Reads the next line and writes its row, in pieces when the reader offers
 // them. False when the rows end, with `result` saying why.
@@ -124,13 +85,80 @@ RowsResult WriteRows(ConversionHost& host, InputFile& input, TableOutput& output
     return result;
 }
 
-// The same for an output that takes part rows, on every core: each thread
-// in turn reads a block of whole lines, converts it, and writes its rows
-// once the blocks read before it are written. A block stays with the thread
-// that read it, so its bytes need not move between the cores' caches. A
-// long line, and the end, are dealt with by the thread whose turn it is,
-// with the reading held. The output and the host are used by one thread at
-// a time, in turn.
+// The dialog's dialect for an output that takes part rows, on every core:
+// its lines convert independently.
+class LineRowsInBlocks {
+public:
+    LineRowsInBlocks(ConversionHost& host, TextLineReader& reader, TableOutput& output,
+                     RowsProgress& progress)
+        : m_host(host), m_reader(reader), m_output(output), m_progress(progress) {}
+
+    // One thread's block of lines and their rows.
+    class Job {
+    public:
+        explicit Job(LineRowsInBlocks& run) : m_run(run) {}
+        void Convert(TextLineReader::LineBlock& lines, bool /*first*/) {
+            m_rows.Clear();
+            m_linesDone = 0;
+            m_outOfMemory = !FitsInMemory(
+                [&] { AppendLineBlockOnDisk(lines, IsSystemLeadByte, m_rows, m_linesDone); });
+        }
+        // A block cut short by memory gives the rows of the lines before the
+        // one that did not fit.
+        void Write(TextLineReader::LineBlock& /*lines*/) {
+            m_run.m_host.RefreshPaths();
+            if (!m_run.m_output.Write(m_rows.View())) {
+                m_run.End(RowsOutcome::WriteFailed);
+                return;
+            }
+            m_run.m_progress.lineNumber += m_linesDone;
+            if (m_outOfMemory) m_run.OutOfMemory(true);
+        }
+
+    private:
+        LineRowsInBlocks& m_run;
+        RowBuffer m_rows;
+        std::uint64_t m_linesDone = 0;
+        bool m_outOfMemory = false;
+    };
+
+    // Whatever is not a block of lines: a long line, the end, a failure.
+    void Other(TextLineReader::Lines read) {
+        switch (read) {
+        case TextLineReader::Lines::LongLine:
+            ended = !WriteNextLine(m_host, m_reader, m_output, m_progress, result);
+            break;
+        case TextLineReader::Lines::Error:
+            End(RowsOutcome::ReadFailed);
+            result.readError = m_reader.FailureReason();
+            break;
+        case TextLineReader::Lines::Block:
+        case TextLineReader::Lines::End:
+            End(RowsOutcome::Complete);
+            break;
+        }
+    }
+    // A long line has been counted as it began.
+    void OutOfMemory(bool atNextLine) {
+        if (atNextLine) ++m_progress.lineNumber;
+        End(RowsOutcome::OutOfMemory);
+    }
+
+    bool ended = false;
+    RowsResult result;
+
+private:
+    void End(RowsOutcome outcome) {
+        ended = true;
+        result.outcome = outcome;
+    }
+
+    ConversionHost& m_host;
+    TextLineReader& m_reader;
+    TableOutput& m_output;
+    RowsProgress& m_progress;
+};
+
 RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput& output,
                              std::size_t blockSize, RowsProgress& progress) {
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
@@ -139,159 +167,9 @@ RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput
     // A long line is converted by one thread while the others wait: its
     // blocks are best written on another.
     output.WriteBehind();
-    std::atomic<std::uint64_t> nextTicket{0};
-    Turns reading;
-    Turns writing;
-    bool ended = false;  // read and written in turn
-    RowsResult result;
-    const auto end = [&](RowsOutcome outcome) {
-        ended = true;
-        result.outcome = outcome;
-    };
-    // The line that did not fit is the one after those done; a long line
-    // has been counted as it began.
-    const auto outOfMemoryAfter = [&](std::uint64_t linesDone) {
-        progress.lineNumber += linesDone + 1;
-        end(RowsOutcome::OutOfMemory);
-    };
-    const auto outOfMemoryIn = [&](bool block) {
-        if (block) {
-            outOfMemoryAfter(0);
-        } else {
-            end(RowsOutcome::OutOfMemory);
-        }
-    };
-
-    // Whatever is not a block of lines: a long line, the end, a failure.
-    const auto readOther = [&](TextLineReader::Lines read) {
-        switch (read) {
-        case TextLineReader::Lines::LongLine:
-            ended = !WriteNextLine(host, reader, output, progress, result);
-            break;
-        case TextLineReader::Lines::Error:
-            end(RowsOutcome::ReadFailed);
-            result.readError = reader.FailureReason();
-            break;
-        case TextLineReader::Lines::Block:
-        case TextLineReader::Lines::End:
-            end(RowsOutcome::Complete);
-            break;
-        }
-    };
-    // One block's rows, in turn; a block cut short by memory gives the rows
-    // of the lines before the one that did not fit.
-    const auto writeBlock = [&](const RowBuffer& rows, std::uint64_t linesDone, bool outOfMemory) {
-        host.RefreshPaths();
-        if (!output.Write(rows.View())) {
-            end(RowsOutcome::WriteFailed);
-        } else if (outOfMemory) {
-            outOfMemoryAfter(linesDone);
-        } else {
-            progress.lineNumber += linesDone;
-        }
-    };
-    const auto work = [&] {
-        TextLineReader::LineBlock lines;
-        RowBuffer rows;
-        for (bool stop = false; !stop;) {
-            const std::uint64_t ticket = nextTicket++;
-            reading.Wait(ticket);
-            TextLineReader::Lines read = TextLineReader::Lines::End;
-            bool outOfMemory = !FitsInMemory([&] { read = reader.ReadLines(lines); });
-            const bool block = read == TextLineReader::Lines::Block && !outOfMemory;
-            std::uint64_t linesDone = 0;
-            if (block) {
-                reading.Pass();
-                rows.Clear();
-                outOfMemory = !FitsInMemory(
-                    [&] { AppendLineBlockOnDisk(lines, IsSystemLeadByte, rows, linesDone); });
-            }
-            const auto inTurn = [&] {
-                if (block) {
-                    writeBlock(rows, linesDone, outOfMemory);
-                } else if (outOfMemory) {
-                    outOfMemoryAfter(0);
-                } else {
-                    readOther(read);
-                }
-            };
-            writing.Wait(ticket);
-            if (!ended && !FitsInMemory(inTurn)) outOfMemoryIn(block);
-            stop = ended;
-            writing.Pass();
-            if (!block) reading.Pass();
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (unsigned i = 1; i < std::thread::hardware_concurrency(); ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // fewer threads do the same work
-        }
-    }
-    work();
-    for (std::thread& helper : helpers) helper.join();
-    return result;
-}
-
-// The rows under options other than the dialog's: a record may span lines.
-RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& output,
-                        std::size_t blockSize, const ConversionOptions& options,
-                        std::uint64_t& lineNumber) {
-    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-    RecordConverter converter(
-        options, options.encoding == InputEncoding::Utf8 ? NoLeadBytes : IsSystemLeadByte);
-    RowBuffer row;  // reused, like the dialog path's row
-    std::string_view line;
-    RowsResult result;
-    for (;;) {
-        ++lineNumber;
-        const TextLineReader::Result read = reader.ReadLine(line);
-        if (read == TextLineReader::Result::Line || read == TextLineReader::Result::LastLine) {
-            if (!converter.RecordOpen() && line.size() <= RecordConverter::kMostInRoom) {
-                // Most records are one short line: converted straight into
-                // the output's room.
-                char* const room = output.Room(RecordConverter::RoomFor(line.size()));
-                const RecordConverter::Added added = converter.AddLine(line, room);
-                if (added.recordEnded) {
-                    host.RefreshPaths();
-                    if (!output.Commit(added.end)) return WriteFailure();
-                } else {
-                    // A record going on over lines is kept whole until it
-                    // ends, so the output only ever takes whole rows; the
-                    // room is left uncommitted.
-                    const auto size = static_cast<std::size_t>(added.end - room);
-                    char* const to = row.Room(size);
-                    if (size > 0) std::memcpy(to, room, size);
-                    row.Commit(to + size);
-                }
-                continue;
-            }
-            if (!converter.AddLine(line, row)) continue;  // the record goes on
-            host.RefreshPaths();
-            if (!output.Write(row.View())) return WriteFailure();
-            row.Clear();
-            continue;
-        }
-        if (read == TextLineReader::Result::Error) {
-            result.outcome = RowsOutcome::ReadFailed;
-            result.readError = reader.FailureReason();
-        }
-        // A record still open is converted as far as the input went, and
-        // its row closed, so that nothing read is lost and the table stays
-        // well-formed.
-        if (converter.RecordOpen()) {
-            if (result.outcome == RowsOutcome::Complete) {
-                result.outcome = RowsOutcome::QuoteNotClosed;
-                result.openQuoteLine = converter.OpenQuoteLine();
-            }
-            converter.CloseRecord(row);
-            host.RefreshPaths();
-            if (!output.Write(row.View())) return WriteFailure();
-        }
-        return result;
-    }
+    LineRowsInBlocks run(host, reader, output, progress);
+    ConvertBlocksOnEveryCore<LineRowsInBlocks::Job>(reader, run);
+    return run.result;
 }
 
 // Everything after the input has been opened; closes it before the table is.
@@ -315,7 +193,10 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
                        ? WriteRowsInBlocks(host, *input, *output, blockSize, progress)
                        : WriteRows(host, *input, *output, blockSize, progress);
         } else {
-            rows = WriteRecords(host, *input, *output, blockSize, options, progress.lineNumber);
+            rows = output->TakesPartRows() ? WriteRecordsInBlocks(host, *input, *output, blockSize,
+                                                                  options, progress.lineNumber)
+                                           : WriteRecords(host, *input, *output, blockSize, options,
+                                                          progress.lineNumber);
         }
     });
     if (!fitted) rows.outcome = RowsOutcome::OutOfMemory;

@@ -102,14 +102,16 @@ struct RecordConverter::MadeRoom {
     void Commit(char* end) { at = end; }
 };
 
-RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte)
+RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte,
+                                 From from)
     : m_options(options),
       m_isLeadByte(isLeadByte),
       m_delimiter({options.delimiter}),
       m_lineFeed({'\n'}),
       m_plainStops({'"', '\n'}),
-      m_textSpecials({'\n', '&', '<', '>', '"', '\''}) {
-    m_tags = options.headerRow ? &kHeaderTags : &kDataTags;
+      m_textSpecials({'\n', '&', '<', '>', '"', '\''}),
+      m_from(from) {
+    m_tags = options.headerRow && from == From::InputStart ? &kHeaderTags : &kDataTags;
 }
 
 std::size_t RecordConverter::RoomFor(std::size_t lineSize) {
@@ -117,7 +119,7 @@ std::size_t RecordConverter::RoomFor(std::size_t lineSize) {
 }
 
 bool RecordConverter::StartLine(std::string_view& line) {
-    if (++m_line == 1 && m_options.encoding == InputEncoding::Utf8 &&
+    if (++m_line == 1 && m_from == From::InputStart && m_options.encoding == InputEncoding::Utf8 &&
         line.substr(0, 3) == kByteOrderMark) {
         line.remove_prefix(3);
         if (line.empty()) return false;  // the input is the mark alone: an empty file
@@ -147,6 +149,19 @@ void RecordConverter::CloseRecord(RowBuffer& row) {
     if (!m_recordOpen) return;
     AppendTag(row, m_tags->lastCellEnd, kLastCellEndSize);
     EndRecord();
+}
+
+bool RecordConverter::StandsWhereBegan(const RecordConverter& next) const {
+    if (next.m_from == From::InputStart) return m_line == 0;
+    return m_line > 0 && !m_recordOpen && m_tags == &kDataTags;
+}
+
+void RecordConverter::TakeOver(const RecordConverter& next) {
+    if (next.m_recordOpen) m_quoteLine = m_line + next.m_quoteLine;
+    m_line += next.m_line;
+    m_state = next.m_state;
+    m_recordOpen = next.m_recordOpen;
+    m_tags = next.m_tags;
 }
 
 void RecordConverter::EndRecord() {

@@ -17,7 +17,12 @@
 
 class RecordConverter {
 public:
-    RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte);
+    // Where the lines a converter is given begin: at the input's start, or
+    // at a record's start somewhere after it (no byte-order mark, no header),
+    // for converting later lines ahead, side by side.
+    enum class From : unsigned char { InputStart, LaterRecord };
+    RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte,
+                    From from = From::InputStart);
 
     // Adds the next input line, its LF included (a last line may have none),
     // to the row being built in `row`, in its on-disk form (CR LF line ends).
@@ -43,6 +48,13 @@ public:
     bool RecordOpen() const { return m_recordOpen; }
     std::uint64_t OpenQuoteLine() const { return m_quoteLine; }
     void CloseRecord(RowBuffer& row);
+
+    // Whether this converter, after the lines it has had, stands where
+    // `next`, given the lines that follow them, began: then `next`'s rows are
+    // the ones this converter would have made of them, and TakeOver moves it
+    // on to where `next` stands, its line numbers counted on from its own.
+    bool StandsWhereBegan(const RecordConverter& next) const;
+    void TakeOver(const RecordConverter& next);
 
 private:
     enum class State : unsigned char { FieldStart, Plain, Quoted, QuoteInQuoted };
@@ -90,7 +102,8 @@ private:
     const Tags* m_tags;
     // A short line of the classic dialect, copied with room after it.
     std::array<char, kMostInRoom + 2 * byte_scan::kBlockSize> m_paddedLine{};
-    std::uint64_t m_line = 0;
+    const From m_from;
+    std::uint64_t m_line = 0;  // of the lines this converter was given
     std::uint64_t m_quoteLine = 0;
     State m_state = State::FieldStart;
     bool m_recordOpen = false;

@@ -99,8 +99,8 @@ public:
 
     // From now on, ReadLines hands over about `size` bytes of lines at a
     // time (less when a pipe has no more for now), and a line that reaches
-    // the size of a piece with no LF is a LongLine. Only for a reader that
-    // offers pieces.
+    // the size of a piece with no LF is a LongLine; without pieces, a line
+    // longer than `size`, which ReadLine then delivers whole.
     void GatherLines(std::size_t size) {
         m_linesSize = size;
         m_minCapacity = std::max(m_blockSize, size + m_blockSize);

@@ -1,5 +1,6 @@
 // A table output that keeps every piece in a string, as the per-row output
-// would append them: for the unit tests and the fuzz targets alike.
+// would append them, or as a buffered one takes them (part rows too, from
+// runs on every core): for the unit tests and the fuzz targets alike.
 #pragma once
 
 #include <string>
@@ -9,7 +10,9 @@
 
 class PieceCollector final : public TableOutput {
 public:
-    explicit PieceCollector(std::string& sink) : m_sink(sink) {}
+    explicit PieceCollector(std::string& sink, bool takesPartRows = false)
+        : m_sink(sink), m_takesPartRows(takesPartRows) {}
+    bool TakesPartRows() const override { return m_takesPartRows; }
     bool Write(std::string_view piece) override {
         m_sink.append(piece.data(), piece.size());
         return true;
@@ -18,4 +21,5 @@ public:
 
 private:
     std::string& m_sink;
+    const bool m_takesPartRows;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -32,16 +33,17 @@ struct Outcome {
     std::vector<std::string> failures;
 };
 
+// A run on one thread, or, when the output takes part rows, on every core.
 Outcome Convert(const ConversionOptions& options, const std::string& input,
                 std::size_t blockSize = TextLineReader::kDefaultBlockSize,
-                std::size_t chunk = 1 << 20) {
+                std::size_t chunk = 1 << 20, bool partRows = false) {
     DetailHost host;
     Outcome run{false, "", {}};
     run.done = RunConversion(
         host, options,
         [&](const std::string&) { return std::make_unique<MemoryInputFile>(input, chunk); },
-        [&](ConversionHost&) { return std::make_unique<PieceCollector>(run.table); }, blockSize,
-        [](const std::string&) { return std::nullopt; });
+        [&](ConversionHost&) { return std::make_unique<PieceCollector>(run.table, partRows); },
+        blockSize, [](const std::string&) { return std::nullopt; });
     run.failures = host.failures;
     return run;
 }
@@ -181,10 +183,13 @@ TEST(ConversionOptions, EachOptionAndTheirCombinations) {
         const Outcome run = Convert(c.options, c.input);
         EXPECT_TRUE(run.done) << c.name;
         EXPECT_EQ(run.table, Table(c.rows)) << c.name;
-        // Any split of the input into read blocks gives the same table.
+        // Any split of the input into read blocks gives the same table, on
+        // one thread or on every core.
         for (const std::size_t block : {1, 2, 3, 5}) {
-            EXPECT_EQ(Convert(c.options, c.input, block, 2).table, run.table)
-                << c.name << " " << block;
+            for (const bool partRows : {false, true}) {
+                EXPECT_EQ(Convert(c.options, c.input, block, 2, partRows).table, run.table)
+                    << c.name << " " << block << (partRows ? " every core" : "");
+            }
         }
     }
 }
@@ -233,6 +238,11 @@ TEST(ConversionOptions, SpecialBytesAtEveryPlaceInABlockAndAPiece) {
 TEST(ConversionOptions, UnclosedQuoteIsConvertedToTheEndAndReportedWithItsLine) {
     for (const bool header : {false, true}) {
         const Outcome run = Convert(Options(kRfc, ',', false, header), "a\r\nb,\"c,d\r\ne\r\n");
+        // On every core, the quote opens in the second of three blocks.
+        const Outcome blocks =
+            Convert(Options(kRfc, ',', false, header), "a\r\nb,\"c,d\r\ne\r\n", 3, 3, true);
+        EXPECT_EQ(blocks.table, run.table);
+        EXPECT_EQ(blocks.failures, run.failures);
         EXPECT_FALSE(run.done);
         EXPECT_EQ(run.table, Table({{header ? "!a" : "a"}, {"b", "c,d\ne\n"}}));
         EXPECT_EQ(run.failures,
@@ -242,6 +252,29 @@ TEST(ConversionOptions, UnclosedQuoteIsConvertedToTheEndAndReportedWithItsLine) 
     }
     // The classic dialect has no such failure: the line's last byte is dropped as ever.
     EXPECT_TRUE(Convert(Options(kClassic, ';'), "\"a;b\n").done);
+}
+
+// On every core, each block of lines is converted as if it began a record
+// and converted again when it did not: random records over lines, split
+// into blocks of every size from one line up, with a byte-order mark and a
+// header, must give the one-thread run's table and failures.
+TEST(ConversionOptions, RecordsOverBlocksOnEveryCoreGiveTheOneThreadTable) {
+    static const char kAlphabet[] = {',', '"', '"', '\n', '\r', 'a', 'b', '<', '&'};
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 6; ++trial) {
+        std::string input = kBom;
+        for (int i = 0; i < 20000; ++i) input += kAlphabet[random() % sizeof kAlphabet];
+        if (trial % 2 == 1) input += "\n\"unclosed,\n";
+        const ConversionOptions options = Options(kRfc, ',', trial % 3 != 0, true, kUtf8);
+        const Outcome run = Convert(options, input);
+        for (const std::size_t block : {5, 64, 4096}) {
+            for (const std::size_t chunk : {std::size_t{3}, std::size_t{1} << 20}) {
+                const Outcome blocks = Convert(options, input, block, chunk, true);
+                EXPECT_EQ(blocks.table, run.table) << trial << " " << block << " " << chunk;
+                EXPECT_EQ(blocks.failures, run.failures) << trial << " " << block << " " << chunk;
+            }
+        }
+    }
 }
 
 TEST(ConversionOptions, DefaultEquivalentOptionsGiveTheDialogsBytes) {

@@ -1,0 +1,230 @@
+#include "record_rows.h"
+
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "blocks_on_every_core.h"
+#include "conversion_host.h"
+#include "platform_file.h"
+#include "record_converter.h"
+#include "row_buffer.h"
+#include "row_converter.h"
+#include "table_output.h"
+#include "text_mode.h"
+
+namespace {
+
+bool NoLeadBytes(unsigned char) { return false; }
+
+LeadByteTest LeadBytesOf(const ConversionOptions& options) {
+    return options.encoding == InputEncoding::Utf8 ? NoLeadBytes : IsSystemLeadByte;
+}
+
+// The rows written so far and where their records stand; lines go on from
+// there one at a time, or a block at a time from every core.
+class RecordRows {
+public:
+    RecordRows(ConversionHost& host, TextLineReader& reader, TableOutput& output,
+               const ConversionOptions& options, std::uint64_t& lineNumber)
+        : m_host(host),
+          m_reader(reader),
+          m_output(output),
+          m_options(options),
+          m_converter(options, LeadBytesOf(options)),
+          m_lineNumber(lineNumber) {}
+
+    // Reads the next line and adds it; false when the rows end.
+    bool AddNextLine() {
+        ++m_lineNumber;
+        std::string_view line;
+        const TextLineReader::Result read = m_reader.ReadLine(line);
+        if (read == TextLineReader::Result::Line || read == TextLineReader::Result::LastLine) {
+            return AddLine(line);
+        }
+        Finish(read == TextLineReader::Result::Error);
+        return false;
+    }
+
+    // One thread's block of lines, converted as if it began a record.
+    class Job {
+    public:
+        explicit Job(RecordRows& rows) : m_run(rows) {}
+        void Convert(TextLineReader::LineBlock& lines, bool first);
+        void Write(TextLineReader::LineBlock& lines);
+
+    private:
+        RecordRows& m_run;
+        std::optional<RecordConverter> m_converter;
+        std::vector<std::string_view> m_lines;  // to convert again if need be
+        RowBuffer m_rows;
+        std::size_t m_wholeRows = 0;  // the bytes of the records ended
+        bool m_converted = false;     // false when memory ran out
+    };
+
+    // Whatever is not a block of lines: a long line, the end, a failure.
+    void Other(TextLineReader::Lines read) {
+        if (read == TextLineReader::Lines::LongLine) {
+            ended = !AddNextLine();
+        } else {
+            Finish(read == TextLineReader::Lines::Error);
+        }
+    }
+    void OutOfMemory(bool atNextLine) {
+        if (atNextLine) ++m_lineNumber;
+        End(RowsOutcome::OutOfMemory);
+    }
+
+    bool ended = false;
+    RowsResult result;
+
+private:
+    void End(RowsOutcome outcome) {
+        ended = true;
+        result.outcome = outcome;
+    }
+
+    // Adds a line already counted; false when the output failed.
+    bool AddLine(std::string_view line) {
+        if (!m_converter.RecordOpen() && line.size() <= RecordConverter::kMostInRoom) {
+            // Most records are one short line: converted straight into the
+            // output's room.
+            char* const room = m_output.Room(RecordConverter::RoomFor(line.size()));
+            const RecordConverter::Added added = m_converter.AddLine(line, room);
+            if (added.recordEnded) {
+                m_host.RefreshPaths();
+                if (m_output.Commit(added.end)) return true;
+                End(RowsOutcome::WriteFailed);
+                return false;
+            }
+            // A record going on over lines is kept whole until it ends, so
+            // the output only ever takes whole rows; the room is left
+            // uncommitted.
+            KeepOfOpenRecord(std::string_view(room, static_cast<std::size_t>(added.end - room)));
+            return true;
+        }
+        if (!m_converter.AddLine(line, m_record)) return true;  // the record goes on
+        return WriteRecord();
+    }
+
+    void KeepOfOpenRecord(std::string_view bytes) {
+        char* const to = m_record.Room(bytes.size());
+        if (!bytes.empty()) std::memcpy(to, bytes.data(), bytes.size());
+        m_record.Commit(to + bytes.size());
+    }
+
+    bool WriteRecord() {
+        m_host.RefreshPaths();
+        if (!m_output.Write(m_record.View())) {
+            End(RowsOutcome::WriteFailed);
+            return false;
+        }
+        m_record.Clear();
+        return true;
+    }
+
+    // At the end of the input, or where it could not be read, a record
+    // still open is converted as far as the input went, and its row closed,
+    // so that nothing read is lost and the table stays well-formed.
+    void Finish(bool readFailed) {
+        End(readFailed ? RowsOutcome::ReadFailed : RowsOutcome::Complete);
+        if (readFailed) result.readError = m_reader.FailureReason();
+        if (!m_converter.RecordOpen()) return;
+        if (!readFailed) {
+            result.outcome = RowsOutcome::QuoteNotClosed;
+            result.openQuoteLine = m_converter.OpenQuoteLine();
+        }
+        m_converter.CloseRecord(m_record);
+        WriteRecord();
+    }
+
+    ConversionHost& m_host;
+    TextLineReader& m_reader;
+    TableOutput& m_output;
+    const ConversionOptions& m_options;
+    RecordConverter m_converter;  // where the rows written stand
+    RowBuffer m_record;           // the row so far of a record still open
+    std::uint64_t& m_lineNumber;
+};
+
+void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
+    m_lines.clear();
+    m_rows.Clear();
+    m_wholeRows = 0;
+    m_converted = FitsInMemory([&] {
+        m_converter.emplace(
+            m_run.m_options, LeadBytesOf(m_run.m_options),
+            first ? RecordConverter::From::InputStart : RecordConverter::From::LaterRecord);
+        RecordConverter& converter = *m_converter;
+        for (;;) {
+            // Kept before it is taken, so that no line is lost to memory.
+            m_lines.emplace_back();
+            if (!lines.NextLine(m_lines.back())) {
+                m_lines.pop_back();
+                return;
+            }
+            const std::string_view line = m_lines.back();
+            if (!converter.RecordOpen() && line.size() <= RecordConverter::kMostInRoom) {
+                char* const room = m_rows.Room(RecordConverter::RoomFor(line.size()));
+                m_rows.Commit(converter.AddLine(line, room).end);
+            } else {
+                converter.AddLine(line, m_rows);
+            }
+            if (!converter.RecordOpen()) m_wholeRows = m_rows.View().size();
+        }
+    });
+}
+
+void RecordRows::Job::Write(TextLineReader::LineBlock& lines) {
+    if (m_converted && m_run.m_converter.StandsWhereBegan(*m_converter)) {
+        const std::string_view rows = m_rows.View();
+        m_run.m_host.RefreshPaths();
+        if (m_wholeRows > 0 && !m_run.m_output.Write(rows.substr(0, m_wholeRows))) {
+            m_run.End(RowsOutcome::WriteFailed);
+            return;
+        }
+        m_run.KeepOfOpenRecord(rows.substr(m_wholeRows));
+        m_run.m_converter.TakeOver(*m_converter);
+        m_run.m_lineNumber += m_lines.size();
+        return;
+    }
+    // Begun inside a record, or cut short by memory: converted again from
+    // where the rows written stand. A line that does not fit now is the
+    // one counted.
+    const bool fitted = FitsInMemory([&] {
+        for (const std::string_view line : m_lines) {
+            ++m_run.m_lineNumber;
+            if (!m_run.AddLine(line)) return;
+        }
+        for (std::string_view line; lines.NextLine(line);) {
+            ++m_run.m_lineNumber;
+            if (!m_run.AddLine(line)) return;
+        }
+    });
+    if (!fitted) m_run.End(RowsOutcome::OutOfMemory);
+}
+
+}  // namespace
+
+RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& output,
+                        std::size_t blockSize, const ConversionOptions& options,
+                        std::uint64_t& lineNumber) {
+    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+    RecordRows rows(host, reader, output, options, lineNumber);
+    while (rows.AddNextLine()) {
+    }
+    return rows.result;
+}
+
+RowsResult WriteRecordsInBlocks(ConversionHost& host, InputFile& input, TableOutput& output,
+                                std::size_t blockSize, const ConversionOptions& options,
+                                std::uint64_t& lineNumber) {
+    // No pieces: a record's lines are converted whole, a long one as well.
+    TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+    reader.GatherLines(kBlocksOfLines * blockSize);
+    output.WriteBehind();
+    RecordRows rows(host, reader, output, options, lineNumber);
+    ConvertBlocksOnEveryCore<RecordRows::Job>(reader, rows);
+    return rows.result;
+}
