@@ -102,9 +102,9 @@ private:
     const Tags* m_tags;
     // A short line of the classic dialect, copied with room after it.
     std::array<char, kMostInRoom + 2 * byte_scan::kBlockSize> m_paddedLine{};
-    const From m_from;
     std::uint64_t m_line = 0;  // of the lines this converter was given
     std::uint64_t m_quoteLine = 0;
     State m_state = State::FieldStart;
     bool m_recordOpen = false;
+    const From m_from;
 };
