@@ -14,7 +14,7 @@ packages=(
     nsis lintian icoutils dpkg-dev man-db unzip
 )
 if [ "${1:-}" = "--bench" ]; then
-    packages+=(time python3 python3-pandas libreoffice-calc-nogui)
+    packages+=(python3 python3-pandas libreoffice-calc-nogui)
 fi
 
 # The i686 tests run the 32-bit build under emulation. A machine that refuses
