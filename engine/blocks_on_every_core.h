@@ -21,16 +21,38 @@
 // that they and their rows stay in the thread's core's cache.
 constexpr std::size_t kBlocksOfLines = 2;
 
+// What every run of blocks shares with the loop below: whether it has
+// ended and how, and the number of the line a failure is reported at.
+class RunOfBlocks {
+public:
+    explicit RunOfBlocks(std::uint64_t& lineNumber) : m_lineNumber(lineNumber) {}
+
+    // Memory ran out; `atNextLine` when reading or writing a block, where
+    // the line after those written is the one that did not fit, rather than
+    // where a line being dealt with has been counted already.
+    void OutOfMemory(bool atNextLine) {
+        if (atNextLine) ++m_lineNumber;
+        End(RowsOutcome::OutOfMemory);
+    }
+
+    bool ended = false;
+    RowsResult result;
+
+protected:
+    void End(RowsOutcome outcome) {
+        ended = true;
+        result.outcome = outcome;
+    }
+
+    std::uint64_t& m_lineNumber;
+};
+
 // `Job`, one for each thread, is made from `shared` and has
 //   void Convert(TextLineReader::LineBlock& lines, bool first): outside any
 //       turn; `first` when the lines are the input's first;
 //   void Write(TextLineReader::LineBlock& lines): in turn, after Convert.
-// `Shared` has, for its turns,
-//   bool ended: set to stop the run;
-//   void Other(TextLineReader::Lines read): whatever is not a block;
-//   void OutOfMemory(bool atNextLine): memory ran out; `atNextLine` when
-//       reading or writing a block, where the line after those written is
-//       the one that did not fit, rather than in Other.
+// `Shared`, a RunOfBlocks, has for its turns
+//   void Other(TextLineReader::Lines read): whatever is not a block.
 template <class Job, class Shared>
 void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared) {
     std::atomic<std::uint64_t> nextTicket{0};

@@ -87,11 +87,15 @@ RowsResult WriteRows(ConversionHost& host, InputFile& input, TableOutput& output
 
 // The dialog's dialect for an output that takes part rows, on every core:
 // its lines convert independently.
-class LineRowsInBlocks {
+class LineRowsInBlocks : public RunOfBlocks {
 public:
     LineRowsInBlocks(ConversionHost& host, TextLineReader& reader, TableOutput& output,
                      RowsProgress& progress)
-        : m_host(host), m_reader(reader), m_output(output), m_progress(progress) {}
+        : RunOfBlocks(progress.lineNumber),
+          m_host(host),
+          m_reader(reader),
+          m_output(output),
+          m_progress(progress) {}
 
     // One thread's block of lines and their rows.
     class Job {
@@ -138,21 +142,8 @@ public:
             break;
         }
     }
-    // A long line has been counted as it began.
-    void OutOfMemory(bool atNextLine) {
-        if (atNextLine) ++m_progress.lineNumber;
-        End(RowsOutcome::OutOfMemory);
-    }
-
-    bool ended = false;
-    RowsResult result;
 
 private:
-    void End(RowsOutcome outcome) {
-        ended = true;
-        result.outcome = outcome;
-    }
-
     ConversionHost& m_host;
     TextLineReader& m_reader;
     TableOutput& m_output;

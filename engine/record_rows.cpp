@@ -24,16 +24,16 @@ LeadByteTest LeadBytesOf(const ConversionOptions& options) {
 
 // The rows written so far and where their records stand; lines go on from
 // there one at a time, or a block at a time from every core.
-class RecordRows {
+class RecordRows : public RunOfBlocks {
 public:
     RecordRows(ConversionHost& host, TextLineReader& reader, TableOutput& output,
                const ConversionOptions& options, std::uint64_t& lineNumber)
-        : m_host(host),
+        : RunOfBlocks(lineNumber),
+          m_host(host),
           m_reader(reader),
           m_output(output),
           m_options(options),
-          m_converter(options, LeadBytesOf(options)),
-          m_lineNumber(lineNumber) {}
+          m_converter(options, LeadBytesOf(options)) {}
 
     // Reads the next line and adds it; false when the rows end.
     bool AddNextLine() {
@@ -71,20 +71,8 @@ public:
             Finish(read == TextLineReader::Lines::Error);
         }
     }
-    void OutOfMemory(bool atNextLine) {
-        if (atNextLine) ++m_lineNumber;
-        End(RowsOutcome::OutOfMemory);
-    }
-
-    bool ended = false;
-    RowsResult result;
 
 private:
-    void End(RowsOutcome outcome) {
-        ended = true;
-        result.outcome = outcome;
-    }
-
     // Adds a line already counted; false when the output failed.
     bool AddLine(std::string_view line) {
         if (!m_converter.RecordOpen() && line.size() <= RecordConverter::kMostInRoom) {
@@ -145,7 +133,6 @@ private:
     const ConversionOptions& m_options;
     RecordConverter m_converter;  // where the rows written stand
     RowBuffer m_record;           // the row so far of a record still open
-    std::uint64_t& m_lineNumber;
 };
 
 void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
