@@ -115,7 +115,7 @@ public:
                 m_run.End(RowsOutcome::WriteFailed);
                 return;
             }
-            m_run.m_progress.lineNumber += m_linesDone;
+            m_run.m_lineNumber += m_linesDone;
             if (m_outOfMemory) m_run.OutOfMemory(true);
         }
 

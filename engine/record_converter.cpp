@@ -128,6 +128,13 @@ bool RecordConverter::StartLine(std::string_view& line) {
 }
 
 bool RecordConverter::AddLine(std::string_view line, RowBuffer& row) {
+    if (!m_recordOpen && line.size() <= kMostInRoom) {
+        // Most records are one short line: converted in one go into room
+        // for their worst case, not piece by piece.
+        const Added added = AddLine(line, row.Room(RoomFor(line.size())));
+        row.Commit(added.end);
+        return added.recordEnded;
+    }
     return StartLine(line) && AddLineTo(line, row);
 }
 

@@ -151,13 +151,7 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
                 m_lines.pop_back();
                 return;
             }
-            const std::string_view line = m_lines.back();
-            if (!converter.RecordOpen() && line.size() <= RecordConverter::kMostInRoom) {
-                char* const room = m_rows.Room(RecordConverter::RoomFor(line.size()));
-                m_rows.Commit(converter.AddLine(line, room).end);
-            } else {
-                converter.AddLine(line, m_rows);
-            }
+            converter.AddLine(m_lines.back(), m_rows);
             if (!converter.RecordOpen()) m_wholeRows = m_rows.View().size();
         }
     });

@@ -73,7 +73,7 @@ public:
 
     enum class Lines {
         Block,     // one or more whole lines, the input's last one included
-        LongLine,  // the next line is long: read it with ReadLine, in pieces
+        LongLine,  // the next line is long: read it with ReadLine (in pieces if offered)
         End,
         Error  // as ReadLine's
     };
