@@ -3,6 +3,7 @@
 #include "blocks_on_every_core.h"
 #include "conversion_host.h"
 #include "failure_detail.h"
+#include "line_block_rows.h"
 #include "messages.h"
 #include "output_appender.h"
 #include "platform_file.h"

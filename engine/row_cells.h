@@ -22,6 +22,11 @@ struct RowTags {
     static constexpr std::string_view kLastCellEnd = kOnDisk ? "</td></tr>\r\n" : "</td></tr>\n";
 };
 
+// The white space trimmed from a line's end: space and 0x09-0x0D.
+inline bool IsTrailingWhiteSpace(unsigned char byte) {
+    return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
+}
+
 inline const byte_scan::ByteSet<1> kCommas(std::array<char, 1>{','});
 inline const byte_scan::ByteSet<1> kQuotes(std::array<char, 1>{'"'});
 

@@ -13,10 +13,6 @@ using namespace row_cells;
 
 namespace {
 
-bool IsTrailingWhiteSpace(unsigned char byte) {
-    return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
-}
-
 // The exact size of the row of a trimmed line.
 template <bool kOnDisk>
 std::size_t RowSize(const char* line, std::size_t length) {
@@ -204,13 +200,6 @@ bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuf
 
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {
     return AppendReadLine<false, true>(line, isLeadByte, output);
-}
-
-void AppendLineBlockOnDisk(TextLineReader::LineBlock& block, LeadByteTest isLeadByte,
-                           RowBuffer& rows, std::uint64_t& lines) {
-    for (std::string_view line; block.NextLine(line); ++lines) {
-        AppendReadLine<false, true>(line, isLeadByte, rows);
-    }
 }
 
 bool AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {

@@ -30,11 +30,6 @@ void AppendRowOnDisk(std::string_view line, LeadByteTest isLeadByte, std::string
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& row);
 bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output);
 
-// Same for every line of `block`, added to `rows`; `lines` counts the lines
-// whose rows are added, so that it tells which line a failure stopped at.
-void AppendLineBlockOnDisk(TextLineReader::LineBlock& block, LeadByteTest isLeadByte,
-                           RowBuffer& rows, std::uint64_t& lines);
-
 // A line too long to hold whole, converted as it is read: a piece of it
 // (no LF yet) gives the cells that a comma closes; the first of them begins
 // the row and sets `rowBegun`. `used` tells how many of its bytes were

@@ -63,6 +63,17 @@ public:
             return true;
         }
 
+        // The bytes of the lines not yet delivered.
+        std::size_t Size() const { return m_end - m_next; }
+        // The same as they were read (a CR LF still a CR LF), for a caller
+        // that finds the lines itself: they start at Next and end at End.
+        // What follows End has no LF: the start of a line not read whole,
+        // then kPadding zero bytes.
+        const char* Next() const { return m_buffer.get() + m_next; }
+        const char* End() const { return m_buffer.get() + m_end; }
+        // Steps over the lines before `line`, the start of one of them.
+        void SkipTo(const char* line) { m_next = static_cast<std::size_t>(line - m_buffer.get()); }
+
     private:
         friend class TextLineReader;
         std::unique_ptr<char, FreeBuffer> m_buffer;

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "line_block_rows.h"
 #include "reference_conversion.h"
 #include "row_converter.h"
 #include "test_support.h"
@@ -175,6 +176,33 @@ TEST(RowConverter, ReadLinesGiveTheSameRowsOnDisk) {
             AppendReadLineOnDisk(line, isLeadByte, row);
             ASSERT_EQ(row.View(), expected) << line.size() << " bytes: " << line.substr(0, 12);
         }
+    }
+}
+
+// Blocks of lines are converted with their line ends found along the way,
+// and the lines with something to trim handed to the converter above: each
+// line gives the row it gives alone, a lead byte before its line end
+// included.
+TEST(RowConverter, BlocksOfLinesGiveEachLinesRow) {
+    const std::string input =
+        "a,b\nx\x81\n\x81\r\n\"a,\x81\",\x81\r\n,\n\n\r\nab \n\"\n"
+        "\"a\",\"\"b\x81,\"c\"\nlast\x81";
+    for (const LeadByteTest isLeadByte : {NoLeadBytes, ShiftJisLeadByte}) {
+        std::string expected;
+        for (const std::string& line : ReferenceLines(input)) {
+            AppendRowOnDisk(line, isLeadByte, expected);
+        }
+        MemoryInputFile file(input);
+        TextLineReader reader(file, std::nullopt);
+        reader.GatherLines(input.size());
+        TextLineReader::LineBlock block;
+        RowBuffer rows;
+        std::uint64_t lines = 0;
+        while (reader.ReadLines(block) == TextLineReader::Lines::Block) {
+            AppendLineBlockOnDisk(block, isLeadByte, rows, lines);
+        }
+        EXPECT_EQ(rows.View(), expected);
+        EXPECT_EQ(lines, ReferenceLines(input).size());
     }
 }
 
