@@ -103,14 +103,15 @@ struct RecordConverter::MadeRoom {
 };
 
 RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte,
-                                 From from)
+                                 From from, Lines lines)
     : m_options(options),
       m_isLeadByte(isLeadByte),
       m_delimiter({options.delimiter}),
       m_lineFeed({'\n'}),
       m_plainStops({'"', '\n'}),
       m_textSpecials({'\n', '&', '<', '>', '"', '\''}),
-      m_from(from) {
+      m_from(from),
+      m_lines(lines) {
     m_tags = options.headerRow && from == From::InputStart ? &kHeaderTags : &kDataTags;
 }
 
@@ -256,7 +257,9 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
     // last bytes too are looked at 16 at a time.
     const char* from = line.data();
     const char* readableEnd = from + line.size();
-    if (length <= m_paddedLine.size() - kBlock) {
+    if (m_lines == Lines::Read) {
+        readableEnd += TextLineReader::kPadding;
+    } else if (length <= m_paddedLine.size() - kBlock) {
         if (length > 0) std::memcpy(m_paddedLine.data(), from, length);
         from = m_paddedLine.data();
         readableEnd = from + m_paddedLine.size();
@@ -312,11 +315,11 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
     // there and at the end of each block.
     State state = m_state;
     // A run's store reads 16 bytes from anywhere in its block, so the last
-    // bytes are scanned in a copy padded with LFs, which stop the scan.
+    // bytes of a line that may not be read past are scanned in a copy.
     char tail[3 * kBlock];
     bool inTail = false;
     for (;;) {
-        if (!inTail && static_cast<std::size_t>(end - from) < 2 * kBlock) {
+        if (m_lines == Lines::Any && !inTail && static_cast<std::size_t>(end - from) < 2 * kBlock) {
             const auto left = static_cast<std::size_t>(end - from);
             std::memset(tail, '\n', sizeof tail);
             if (left >= kBlock) {
@@ -330,8 +333,14 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
             inTail = true;
         }
         const char* const block = from;
-        const unsigned stopBytes = stops.MaskIn(block);
-        const unsigned delimiters = m_delimiter.MaskIn(block);
+        unsigned stopBytes = stops.MaskIn(block);
+        unsigned delimiters = m_delimiter.MaskIn(block);
+        // The bytes past the piece are none of its own: its end is a stop.
+        if (const auto left = static_cast<std::size_t>(end - block); left < kBlock) {
+            const unsigned inPiece = (1U << left) - 1;
+            stopBytes = (stopBytes & inPiece) | 1U << left;
+            delimiters &= inPiece;
+        }
         unsigned ahead = ~0U;  // the bits of the bytes not yet passed
         for (;;) {
             if (state != State::Quoted && (stopBytes & ahead) == 0) {
@@ -361,6 +370,11 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
                 state = State::FieldStart;
                 continue;
             }
+            if (special == end) {  // the piece is done
+                if (afterData && state != State::Quoted) state = State::Plain;
+                m_state = state;
+                return to;
+            }
             const auto byte = static_cast<unsigned char>(*special);
             if (byte == '"') {
                 if (afterData && state != State::Quoted) state = State::Plain;
@@ -374,11 +388,6 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
                     if (state == State::QuoteInQuoted) state = State::Quoted;
                 }
             } else if (byte == '\n') {
-                if (special == end) {  // the padding: the piece is done
-                    if (afterData && state != State::Quoted) state = State::Plain;
-                    m_state = state;
-                    return to;
-                }
                 if (state != State::Quoted) {
                     lineEnded = true;
                     m_state = state;

@@ -21,8 +21,12 @@ public:
     // at a record's start somewhere after it (no byte-order mark, no header),
     // for converting later lines ahead, side by side.
     enum class From : unsigned char { InputStart, LaterRecord };
+    // What the lines are: any text, or lines as TextLineReader delivers
+    // them, which may be read past their ends (kPadding bytes), so that
+    // their last bytes too are looked at 16 at a time without a copy.
+    enum class Lines : unsigned char { Any, Read };
     RecordConverter(const ConversionOptions& options, LeadByteTest isLeadByte,
-                    From from = From::InputStart);
+                    From from = From::InputStart, Lines lines = Lines::Any);
 
     // Adds the next input line, its LF included (a last line may have none),
     // to the row being built in `row`, in its on-disk form (CR LF line ends).
@@ -107,4 +111,5 @@ private:
     State m_state = State::FieldStart;
     bool m_recordOpen = false;
     const From m_from;
+    const Lines m_lines;
 };

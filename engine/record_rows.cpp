@@ -33,7 +33,8 @@ public:
           m_reader(reader),
           m_output(output),
           m_options(options),
-          m_converter(options, LeadBytesOf(options)) {}
+          m_converter(options, LeadBytesOf(options), RecordConverter::From::InputStart,
+                      RecordConverter::Lines::Read) {}
 
     // Reads the next line and adds it; false when the rows end.
     bool AddNextLine() {
@@ -143,7 +144,8 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
         m_rows.ExpectAbout(3 * lines.Size());  // as the dialog's rows, about
         m_converter.emplace(
             m_run.m_options, LeadBytesOf(m_run.m_options),
-            first ? RecordConverter::From::InputStart : RecordConverter::From::LaterRecord);
+            first ? RecordConverter::From::InputStart : RecordConverter::From::LaterRecord,
+            RecordConverter::Lines::Read);
         RecordConverter& converter = *m_converter;
         for (;;) {
             // Kept before it is taken, so that no line is lost to memory.
