@@ -109,7 +109,6 @@ RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest 
       m_delimiter({options.delimiter}),
       m_lineFeed({'\n'}),
       m_plainStops({'"', '\n'}),
-      m_textSpecials({'\n', '&', '<', '>', '"', '\''}),
       m_from(from),
       m_lines(lines) {
     m_tags = options.headerRow && from == From::InputStart ? &kHeaderTags : &kDataTags;

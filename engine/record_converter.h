@@ -12,6 +12,7 @@
 
 #include "byte_scan.h"
 #include "conversion_options.h"
+#include "markup_stops.h"
 #include "row_buffer.h"
 #include "row_converter.h"
 
@@ -75,7 +76,7 @@ private:
     // The bytes besides the delimiter that the RFC 4180 scanner stops at:
     // the quote and LF, and with escaping the markup bytes.
     using PlainStops = byte_scan::ByteSet<2>;
-    using EscapeStops = byte_scan::ByteSet<6>;
+    using EscapeStops = MarkupStops;
 
     // Where a line's bytes go: the row buffer, or room already made.
     struct MadeRoom;
@@ -102,7 +103,7 @@ private:
     const PlainStops m_plainStops;
     // What cell text must change: LF, and with escaping the markup bytes;
     // the same are the RFC 4180 scanner's stops with escaping.
-    const EscapeStops m_textSpecials;
+    const EscapeStops m_textSpecials{};
     const Tags* m_tags;
     // A short line of the classic dialect, copied with room after it.
     std::array<char, kMostInRoom + 2 * byte_scan::kBlockSize> m_paddedLine{};
