@@ -58,9 +58,12 @@ const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLea
     bool quoted = *line == '"';
     const char* cell = line + (quoted ? 1 : 0);
     for (const char* block = line; block < end; block += byte_scan::kBlockSize) {
-        // Past `end` no LF follows within a block's reach: an LF found ends
-        // this line.
-        for (unsigned found = kCellAndLineEnds.MaskIn(block); found != 0; found &= found - 1) {
+        unsigned found = kCellAndLineEnds.MaskIn(block);
+        // The bytes past the block's lines may be left from earlier reads.
+        if (const auto left = static_cast<std::size_t>(end - block); left < byte_scan::kBlockSize) {
+            found &= (1U << left) - 1;
+        }
+        for (; found != 0; found &= found - 1) {
             const char* const at = block + __builtin_ctz(found);
             if (*at == ',') {
                 if (!quoted) {

@@ -66,9 +66,8 @@ public:
         // The bytes of the lines not yet delivered.
         std::size_t Size() const { return m_end - m_next; }
         // The same as they were read (a CR LF still a CR LF), for a caller
-        // that finds the lines itself: they start at Next and end at End.
-        // What follows End has no LF: the start of a line not read whole,
-        // then kPadding zero bytes.
+        // that finds the lines itself: they start at Next and end at End,
+        // which kPadding readable bytes follow; those may hold anything.
         const char* Next() const { return m_buffer.get() + m_next; }
         const char* End() const { return m_buffer.get() + m_end; }
         // Steps over the lines before `line`, the start of one of them.

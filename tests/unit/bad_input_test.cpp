@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -147,6 +148,27 @@ TEST_P(BadInput, CellEndsAtEveryPlaceOfABlock) {
     EXPECT_EQ(Convert(input), ReferenceTable(input));
     const std::string last = "\"" + std::string(31, 'b') + "\"";  // no LF: the file's end
     EXPECT_EQ(Convert(input + last), ReferenceTable(input + last));
+}
+
+// A last line with no LF ends where the input ends, though the bytes just
+// behind it in the reader's buffer are left from lines read before: so it
+// is when the input's size is not known beforehand (a pipe), and the end
+// is found by a read that returns nothing.
+TEST_P(BadInput, LastLineEndsAtTheInputsEnd) {
+    for (std::size_t block = 1; block <= 8; ++block) {
+        for (std::size_t last = 1; last <= 6; ++last) {
+            const std::string input =
+                Repeat("a,\"b\",c\n", 5) + std::string("x,\"y\",z").substr(0, last);
+            TempDir dir;
+            RecordingHost host("in.csv", dir.File("out.htm"));
+            const auto openInput = [&](const std::string&) -> std::unique_ptr<InputFile> {
+                return std::make_unique<MemoryInputFile>(input, block);
+            };
+            EXPECT_TRUE(RunConversion(host, openInput, OutputOpenerFor(GetParam()), block));
+            EXPECT_EQ(ReadBytes(dir.File("out.htm")), ReferenceTable(input))
+                << "block " << block << ", last line of " << last;
+        }
+    }
 }
 
 // Lines longer than the pieces a buffered run reads a long line in: every
