@@ -10,20 +10,14 @@ using namespace row_cells;
 
 namespace {
 
-// The tags between cells, each written with one 16-byte store; the bytes
-// stored past a tag are overwritten by what follows it.
-struct Tag {
-    char bytes[16];
-    std::size_t size;
-};
-constexpr Tag kRowOpen{"<tr>\r\n<td>", 10};
-constexpr Tag kBetweenCells{"</td>\r\n<td>", 11};
-constexpr Tag kRowClose{"</td></tr>\r\n", 12};
+using Tags = RowTags<true>;
 
-char* Put(char* to, const Tag& tag) {
-    std::memcpy(to, tag.bytes, sizeof tag.bytes);
-    return to + tag.size;
-}
+// The tags around and between cells, each padded for one 16-byte store.
+constexpr char kRowOpen[16] = "<tr>\r\n<td>";
+constexpr char kBetweenCells[16] = "</td>\r\n<td>";
+constexpr char kRowClose[16] = "</td></tr>\r\n";
+constexpr std::size_t kRowOpenSize = Tags::kRowStart.size() + Tags::kCellStart.size();
+constexpr std::size_t kBetweenCellsSize = Tags::kCellEnd.size() + Tags::kCellStart.size();
 
 // Copies `size` bytes 16 at a time; it reads and writes up to 15 bytes past
 // them, which the block's padding and the room's slack allow.
@@ -52,7 +46,7 @@ constexpr std::size_t kMostPerLineByte = 17;
 // other, and for a last line with no LF, it returns null and whatever it
 // wrote does not count.
 const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLeadByte, char*& to) {
-    char* out = Put(to, kRowOpen);
+    char* out = PutTag(to, kRowOpen, kRowOpenSize);
     // A quoted cell's text starts after its quote; only a quote before a
     // comma closes it.
     bool quoted = *line == '"';
@@ -76,7 +70,7 @@ const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLea
                 } else {
                     continue;  // a comma inside the quotes
                 }
-                out = Put(out, kBetweenCells);
+                out = PutTag(out, kBetweenCells, kBetweenCellsSize);
                 quoted = at[1] == '"';
                 cell = at + 1 + (quoted ? 1 : 0);
                 continue;
@@ -89,7 +83,7 @@ const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLea
             // A quoted cell never closed runs to the end, less a last quote.
             if (quoted && stop > cell && stop[-1] == '"') --stop;
             out = CopyCell(out, cell, stop > cell ? static_cast<std::size_t>(stop - cell) : 0);
-            to = Put(out, kRowClose);
+            to = PutTag(out, kRowClose, Tags::kLastCellEnd.size());
             return at + 1;
         }
     }

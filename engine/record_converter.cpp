@@ -4,6 +4,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "row_cells.h"
+
 namespace {
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
@@ -25,19 +27,12 @@ constexpr std::size_t kLastCellEndSize = 12;
 // blocks and tags.
 constexpr std::size_t kSlack = kBlock;
 
-bool IsTrailingWhiteSpace(unsigned char byte) {
-    return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
-}
+using row_cells::IsTrailingWhiteSpace;
+using row_cells::PutTag;
 
 char* Put(char* to, std::string_view text) {
     std::memcpy(to, text.data(), text.size());
     return to + text.size();
-}
-
-// A padded tag, in one 16-byte store: the room has slack for it.
-char* PutTag(char* to, const char* tag, std::size_t size) {
-    std::memcpy(to, tag, kBlock);
-    return to + size;
 }
 
 // The character references of the bytes HTML must have escaped, each

@@ -141,7 +141,7 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
     m_rows.Clear();
     m_wholeRows = 0;
     m_converted = FitsInMemory([&] {
-        m_rows.ExpectAbout(3 * lines.Size());  // as the dialog's rows, about
+        m_rows.ExpectAbout(3 * lines.Size());  // rows take two to three times their lines
         m_converter.emplace(
             m_run.m_options, LeadBytesOf(m_run.m_options),
             first ? RecordConverter::From::InputStart : RecordConverter::From::LaterRecord,

@@ -27,6 +27,14 @@ inline bool IsTrailingWhiteSpace(unsigned char byte) {
     return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
 }
 
+// Writes a tag padded to 16 bytes with one 16-byte store, and returns the
+// end of its `size` bytes: the room has slack for the padding, which what
+// follows writes over.
+inline char* PutTag(char* to, const char* tag, std::size_t size) {
+    std::memcpy(to, tag, byte_scan::kBlockSize);
+    return to + size;
+}
+
 inline const byte_scan::ByteSet<1> kCommas(std::array<char, 1>{','});
 inline const byte_scan::ByteSet<1> kQuotes(std::array<char, 1>{'"'});
 
