@@ -140,6 +140,10 @@ if ! WINE64=$WINE32 wine_prefix_prepare "$work/prefix"; then
     echo "FAIL: i686 tests make a 32-bit Wine prefix in $work/prefix"
     exit 1
 fi
+if ! wine_server_keep; then
+    echo "FAIL: i686 tests start a wineserver for $work/prefix"
+    exit 1
+fi
 echo "i686: Wine prefix ready in $(($(date +%s) - step)) s"
 
 # --- quillbar-convert.exe ----------------------------------------------------------

@@ -13,6 +13,10 @@
 #   wine_run ARGS...          runs "$WINE64" ARGS... in the current prefix.
 #   wine_windows_path PATH    prints the Windows spelling (Z:\...) of an
 #                             absolute Unix path.
+#   wine_server_keep          starts the current prefix's wineserver and keeps
+#                             it (and Wine's own services) running until
+#                             wine_stop, for callers that start many processes
+#                             one after another.
 #   wine_stop                 stops the wineserver of the current prefix (and
 #                             with it every Wine process that still runs there).
 #   xvfb_start                starts a private Xvfb on a free display and
@@ -96,6 +100,24 @@ wine_windows_path() {
         *) path="$(pwd)/$path" ;;
     esac
     printf 'Z:%s\n' "$(printf '%s' "$path" | tr '/' '\\')"
+}
+
+# Debian's wineserver wrapper asks for no persistence: the server and Wine's
+# services end as soon as the last program does, and the next program starts
+# them again, sometimes while the old server is still shutting down. Under
+# emulation that race now and then hung or failed the next program.
+wine_server_keep() {
+    [ -n "${WINESERVER:-}" ] || wine_find || return 1
+    if [ -z "${WINEPREFIX:-}" ]; then
+        echo "wine-env: wine_server_keep needs a prefix (wine_prefix_prepare)" >&2
+        return 1
+    fi
+    # The server detaches itself once it listens; a later -p wins over the
+    # wrapper's -p0.
+    "$WINESERVER" -p || {
+        echo "wine-env: could not start a lasting wineserver for $WINEPREFIX" >&2
+        return 1
+    }
 }
 
 wine_stop() {

@@ -20,6 +20,7 @@ work=$(cd "$work" && pwd)
 export LC_ALL=C.UTF-8 LANG=C.UTF-8
 wine_find && wine_prefix_prepare "$work/prefix" || exit 1
 trap wine_stop EXIT
+wine_server_keep || exit 1
 
 # run_case NAME SETUP_COMMAND ARGS...: SETUP_COMMAND prepares a fresh folder
 # (it runs inside it), then both converters run there with ARGS.

@@ -19,7 +19,15 @@ converter_run_differences() {
         done
     done
     for file in $(cd "$native_dir" && find . -type f | sort); do
-        cmp -s "$native_dir/$file" "$other_dir/$file" || echo "${file#./} differs"
+        cmp -s "$native_dir/$file" "$other_dir/$file" && continue
+        case $file in
+            # What the other side said tells why it failed.
+            ./stdout.lf | ./stderr.lf)
+                echo "${file#./} differs (its first line: \"$(head -n 1 "$other_dir/$file" |
+                    cut -c 1-300)\")"
+                ;;
+            *) echo "${file#./} differs" ;;
+        esac
     done
     [ "$(cd "$native_dir" && find . | sort)" = "$(cd "$other_dir" && find . | sort)" ] ||
         echo "different files were left"
