@@ -67,6 +67,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # only in a UTF-8 locale, whatever the caller's.
 export LC_ALL=C.UTF-8 LANG=C.UTF-8
 WINE64=$wine wine_prefix_prepare "${QUILLBAR_GUI_PREFIX:-$build_dir/wineprefix}" || exit 1
+wine_server_keep || exit 1
 
 # Wine hands URLs to the first program of its "Browsers" list (mail links to
 # "Mailers"); both become a script that records what it is given.
