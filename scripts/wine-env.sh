@@ -112,6 +112,9 @@ wine_server_keep() {
         echo "wine-env: wine_server_keep needs a prefix (wine_prefix_prepare)" >&2
         return 1
     fi
+    # A server left running in the prefix (by a run that was cut short, say)
+    # would refuse a second one.
+    wine_stop
     # The server detaches itself once it listens; a later -p wins over the
     # wrapper's -p0.
     "$WINESERVER" -p || {
