@@ -10,15 +10,6 @@ using namespace row_cells;
 
 namespace {
 
-using Tags = RowTags<true>;
-
-// The tags around and between cells, each padded for one 16-byte store.
-constexpr char kRowOpen[16] = "<tr>\r\n<td>";
-constexpr char kBetweenCells[16] = "</td>\r\n<td>";
-constexpr char kRowClose[16] = "</td></tr>\r\n";
-constexpr std::size_t kRowOpenSize = Tags::kRowStart.size() + Tags::kCellStart.size();
-constexpr std::size_t kBetweenCellsSize = Tags::kCellEnd.size() + Tags::kCellStart.size();
-
 // Copies `size` bytes 16 at a time; it reads and writes up to 15 bytes past
 // them, which the block's padding and the room's slack allow.
 char* CopyCell(char* to, const char* from, std::size_t size) {
@@ -46,7 +37,7 @@ constexpr std::size_t kMostPerLineByte = 17;
 // other, and for a last line with no LF, it returns null and whatever it
 // wrote does not count.
 const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLeadByte, char*& to) {
-    char* out = PutTag(to, kRowOpen, kRowOpenSize);
+    char* out = PutTag(to, kPaddedDataTags.rowAndCellStart, PaddedTags::kRowAndCellStartSize);
     // A quoted cell's text starts after its quote; only a quote before a
     // comma closes it.
     bool quoted = *line == '"';
@@ -70,7 +61,8 @@ const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLea
                 } else {
                     continue;  // a comma inside the quotes
                 }
-                out = PutTag(out, kBetweenCells, kBetweenCellsSize);
+                out =
+                    PutTag(out, kPaddedDataTags.cellEndAndStart, PaddedTags::kCellEndAndStartSize);
                 quoted = at[1] == '"';
                 cell = at + 1 + (quoted ? 1 : 0);
                 continue;
@@ -83,7 +75,7 @@ const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLea
             // A quoted cell never closed runs to the end, less a last quote.
             if (quoted && stop > cell && stop[-1] == '"') --stop;
             out = CopyCell(out, cell, stop > cell ? static_cast<std::size_t>(stop - cell) : 0);
-            to = PutTag(out, kRowClose, Tags::kLastCellEnd.size());
+            to = PutTag(out, kPaddedDataTags.lastCellEnd, PaddedTags::kLastCellEndSize);
             return at + 1;
         }
     }

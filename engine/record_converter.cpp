@@ -20,9 +20,11 @@ constexpr std::size_t kMostPerTextByte = 6;  // "&quot;"
 
 constexpr std::size_t kBlock = byte_scan::kBlockSize;
 // The tags' lengths, the same for th as for td.
-constexpr std::size_t kRowStartSize = 10;
-constexpr std::size_t kCellEndAndStartSize = 11;
-constexpr std::size_t kLastCellEndSize = 12;
+constexpr std::size_t kRowStartSize = row_cells::PaddedTags::kRowAndCellStartSize;
+constexpr std::size_t kCellEndAndStartSize = row_cells::PaddedTags::kCellEndAndStartSize;
+constexpr std::size_t kLastCellEndSize = row_cells::PaddedTags::kLastCellEndSize;
+// The first record's tags when it is the header.
+constexpr row_cells::PaddedTags kHeaderTags{"<tr>\r\n<th>", "</th>\r\n<th>", "</th></tr>\r\n"};
 // Room past the last byte written, for the fixed-size stores of plain
 // blocks and tags.
 constexpr std::size_t kSlack = kBlock;
@@ -85,11 +87,6 @@ void AppendTag(Out& out, const char* tag, std::size_t size) {
 
 }  // namespace
 
-const RecordConverter::Tags RecordConverter::kDataTags{"<tr>\r\n<td>", "</td>\r\n<td>",
-                                                       "</td></tr>\r\n"};
-const RecordConverter::Tags RecordConverter::kHeaderTags{"<tr>\r\n<th>", "</th>\r\n<th>",
-                                                         "</th></tr>\r\n"};
-
 // Room already made, for the whole line: asking for more gives the same.
 struct RecordConverter::MadeRoom {
     char* at;
@@ -106,7 +103,8 @@ RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest 
       m_plainStops({'"', '\n'}),
       m_from(from),
       m_lines(lines) {
-    m_tags = options.headerRow && from == From::InputStart ? &kHeaderTags : &kDataTags;
+    m_tags =
+        options.headerRow && from == From::InputStart ? &kHeaderTags : &row_cells::kPaddedDataTags;
 }
 
 std::size_t RecordConverter::RoomFor(std::size_t lineSize) {
@@ -155,7 +153,7 @@ void RecordConverter::CloseRecord(RowBuffer& row) {
 
 bool RecordConverter::StandsWhereBegan(const RecordConverter& next) const {
     if (next.m_from == From::InputStart) return m_line == 0;
-    return m_line > 0 && !m_recordOpen && m_tags == &kDataTags;
+    return m_line > 0 && !m_recordOpen && m_tags == &row_cells::kPaddedDataTags;
 }
 
 void RecordConverter::TakeOver(const RecordConverter& next) {
@@ -167,7 +165,7 @@ void RecordConverter::TakeOver(const RecordConverter& next) {
 }
 
 void RecordConverter::EndRecord() {
-    m_tags = &kDataTags;  // only the first record is the header
+    m_tags = &row_cells::kPaddedDataTags;  // only the first record is the header
     m_recordOpen = false;
     m_state = State::FieldStart;
 }

@@ -14,6 +14,7 @@
 #include "conversion_options.h"
 #include "markup_stops.h"
 #include "row_buffer.h"
+#include "row_cells.h"
 #include "row_converter.h"
 
 class RecordConverter {
@@ -63,16 +64,7 @@ public:
 
 private:
     enum class State : unsigned char { FieldStart, Plain, Quoted, QuoteInQuoted };
-    // Each tag is padded to 16 bytes, so that it is copied in one fixed-size
-    // store; the th tags are as long as the td ones.
-    using Tag = char[16];
-    struct Tags {
-        Tag rowAndCellStart;  // <tr> CR LF <td>
-        Tag cellEndAndStart;  // </td> CR LF <td>
-        Tag lastCellEnd;      // </td></tr> CR LF
-    };
-    static const Tags kDataTags;
-    static const Tags kHeaderTags;
+    using Tags = row_cells::PaddedTags;
     // The bytes besides the delimiter that the RFC 4180 scanner stops at:
     // the quote and LF, and with escaping the markup bytes.
     using PlainStops = byte_scan::ByteSet<2>;

@@ -1,6 +1,6 @@
 // The cells of a row: finding where each ends and copying its text, a
-// 16-byte block at a time. Shared by the converter of whole lines and that
-// of a long line's pieces; not part of the engine's interface.
+// 16-byte block at a time. Shared by the converters of whole lines, of a
+// long line's pieces and of the options; not part of the engine's interface.
 #pragma once
 
 #include <algorithm>
@@ -34,6 +34,20 @@ inline char* PutTag(char* to, const char* tag, std::size_t size) {
     std::memcpy(to, tag, byte_scan::kBlockSize);
     return to + size;
 }
+
+// A row's tags on disk, each padded to 16 bytes for one PutTag store; a
+// header row's th tags are as long as the td ones.
+struct PaddedTags {
+    char rowAndCellStart[byte_scan::kBlockSize];  // <tr> CR LF <td>
+    char cellEndAndStart[byte_scan::kBlockSize];  // </td> CR LF <td>
+    char lastCellEnd[byte_scan::kBlockSize];      // </td></tr> CR LF
+    static constexpr std::size_t kRowAndCellStartSize =
+        RowTags<true>::kRowStart.size() + RowTags<true>::kCellStart.size();
+    static constexpr std::size_t kCellEndAndStartSize =
+        RowTags<true>::kCellEnd.size() + RowTags<true>::kCellStart.size();
+    static constexpr std::size_t kLastCellEndSize = RowTags<true>::kLastCellEnd.size();
+};
+inline constexpr PaddedTags kPaddedDataTags{"<tr>\r\n<td>", "</td>\r\n<td>", "</td></tr>\r\n"};
 
 inline const byte_scan::ByteSet<1> kCommas(std::array<char, 1>{','});
 inline const byte_scan::ByteSet<1> kQuotes(std::array<char, 1>{'"'});
