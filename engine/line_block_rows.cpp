@@ -1,7 +1,5 @@
 #include "line_block_rows.h"
 
-#include <cstring>
-
 #include "byte_scan.h"
 #include "row_cells.h"
 #include "row_converter.h"
@@ -9,19 +7,6 @@
 using namespace row_cells;
 
 namespace {
-
-// Copies `size` bytes 16 at a time; it reads and writes up to 15 bytes past
-// them, which the block's padding and the room's slack allow.
-char* CopyCell(char* to, const char* from, std::size_t size) {
-    char* const end = to + size;
-    for (;;) {
-        std::memcpy(to, from, byte_scan::kBlockSize);
-        if (size <= byte_scan::kBlockSize) return end;
-        to += byte_scan::kBlockSize;
-        from += byte_scan::kBlockSize;
-        size -= byte_scan::kBlockSize;
-    }
-}
 
 const byte_scan::ByteSet<2> kCellAndLineEnds(std::array<char, 2>{',', '\n'});
 
@@ -52,12 +37,12 @@ const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLea
             const char* const at = block + __builtin_ctz(found);
             if (*at == ',') {
                 if (!quoted) {
-                    out = CopyCell(out, cell, static_cast<std::size_t>(at - cell));
+                    out = CopyInBlocks(out, cell, static_cast<std::size_t>(at - cell));
                 } else if (at[-1] == '"') {
                     // Right after the opening quote, that quote closes an
                     // empty cell.
-                    out = CopyCell(out, cell,
-                                   at - 1 > cell ? static_cast<std::size_t>(at - 1 - cell) : 0);
+                    out = CopyInBlocks(out, cell,
+                                       at - 1 > cell ? static_cast<std::size_t>(at - 1 - cell) : 0);
                 } else {
                     continue;  // a comma inside the quotes
                 }
@@ -74,7 +59,7 @@ const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLea
             if (IsTrailingWhiteSpace(last) || isLeadByte(last)) return nullptr;
             // A quoted cell never closed runs to the end, less a last quote.
             if (quoted && stop > cell && stop[-1] == '"') --stop;
-            out = CopyCell(out, cell, stop > cell ? static_cast<std::size_t>(stop - cell) : 0);
+            out = CopyInBlocks(out, cell, stop > cell ? static_cast<std::size_t>(stop - cell) : 0);
             to = PutTag(out, kPaddedDataTags.lastCellEnd, PaddedTags::kLastCellEndSize);
             return at + 1;
         }

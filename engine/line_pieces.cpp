@@ -29,29 +29,36 @@ bool FirstCellOpen(const char* line, const char* from, const char* end) {
 // closes, each with the tags that open the next cell, and returns where the
 // first cell still open starts. Such a cell is unknown until more of the
 // line is read: a plain one may go on, a quoted one may yet be closed.
-template <bool kOnDisk>
+// The commas are found in one pass, 16 bytes at a time; a quoted cell ends
+// only at a comma right after a quote, its opening one included.
 const char* WriteClosedCells(const char* piece, const char* end, char*& to) {
-    using Tags = RowTags<kOnDisk>;
-    const char* from = piece;
-    for (;;) {
-        const char* const cellStart = from;
-        char* const cellTo = to;
-        if (from != end && *from == '"') {
-            const QuotedCell cell = FindQuotedCell(piece, from, end);
-            if (cell.stop == end) return cellStart;
-            to = CopyBytes(to, cell.begin, static_cast<std::size_t>(cell.end - cell.begin));
-            from = cell.stop;
-        } else {
-            from = CopyPlainCell(piece, from, end, to);
-            if (from == end) {
-                to = cellTo;
-                return cellStart;
-            }
+    const char* cellStart = piece;
+    bool quoted = *piece == '"';
+    const char* cell = piece + (quoted ? 1 : 0);
+    for (const char* block = piece; block < end; block += byte_scan::kBlockSize) {
+        unsigned commas = kCommas.MaskIn(block);
+        // The bytes past the end are the piece's padding or more of it.
+        if (const auto left = static_cast<std::size_t>(end - block); left < byte_scan::kBlockSize) {
+            commas &= (1U << left) - 1;
         }
-        to = Put<Tags::kCellEnd.size()>(to, Tags::kCellEnd);
-        to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
-        ++from;  // past the comma
+        for (; commas != 0; commas &= commas - 1) {
+            const char* const at = block + __builtin_ctz(commas);
+            if (!quoted) {
+                to = CopyInBlocks(to, cell, static_cast<std::size_t>(at - cell));
+            } else if (at[-1] == '"') {
+                to = CopyInBlocks(to, cell,
+                                  at - 1 > cell ? static_cast<std::size_t>(at - 1 - cell) : 0);
+            } else {
+                continue;  // a comma inside the quotes
+            }
+            to = PutTag(to, kPaddedDataTags.cellEndAndStart, PaddedTags::kCellEndAndStartSize);
+            cellStart = at + 1;
+            if (cellStart == end) return end;
+            quoted = *cellStart == '"';
+            cell = cellStart + (quoted ? 1 : 0);
+        }
     }
+    return cellStart;
 }
 
 }  // namespace
@@ -81,7 +88,7 @@ bool AppendLinePieceOnDisk(std::string_view piece, bool& rowBegun, TableOutput& 
             to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
             to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
         }
-        const char* const rest = WriteClosedCells<true>(from, windowEnd, to);
+        const char* const rest = WriteClosedCells(from, windowEnd, to);
         // The row begins with its first closed cell: a line that ends the
         // run before one is closed leaves nothing behind.
         if (rest == from) to = start;

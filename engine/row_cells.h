@@ -89,6 +89,19 @@ inline char* CopyBytes(char* to, const char* from, std::size_t size) {
     return to + size;
 }
 
+// Copies `size` bytes 16 at a time; it reads and writes up to 15 bytes past
+// them, which the padding behind the lines and the room's slack allow.
+inline char* CopyInBlocks(char* to, const char* from, std::size_t size) {
+    char* const end = to + size;
+    for (;;) {
+        std::memcpy(to, from, byte_scan::kBlockSize);
+        if (size <= byte_scan::kBlockSize) return end;
+        to += byte_scan::kBlockSize;
+        from += byte_scan::kBlockSize;
+        size -= byte_scan::kBlockSize;
+    }
+}
+
 template <std::size_t N>
 inline char* Put(char* to, std::string_view text) {
     std::memcpy(to, text.data(), N);
