@@ -28,19 +28,14 @@ const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLea
     bool quoted = *line == '"';
     const char* cell = line + (quoted ? 1 : 0);
     for (const char* block = line; block < end; block += byte_scan::kBlockSize) {
-        unsigned found = kCellAndLineEnds.MaskIn(block);
-        // The bytes past the block's lines may be left from earlier reads.
-        if (const auto left = static_cast<std::size_t>(end - block); left < byte_scan::kBlockSize) {
-            found &= (1U << left) - 1;
-        }
-        for (; found != 0; found &= found - 1) {
+        for (unsigned found = MaskBefore(kCellAndLineEnds, block, end); found != 0;
+             found &= found - 1) {
             const char* const at = block + __builtin_ctz(found);
             if (*at == ',') {
                 if (!quoted) {
                     out = CopyInBlocks(out, cell, static_cast<std::size_t>(at - cell));
                 } else if (at[-1] == '"') {
-                    // Right after the opening quote, that quote closes an
-                    // empty cell.
+                    // Right after the opening quote, that quote closes an empty cell.
                     out = CopyInBlocks(out, cell,
                                        at - 1 > cell ? static_cast<std::size_t>(at - 1 - cell) : 0);
                 } else {

@@ -29,23 +29,20 @@ bool FirstCellOpen(const char* line, const char* from, const char* end) {
 // closes, each with the tags that open the next cell, and returns where the
 // first cell still open starts. Such a cell is unknown until more of the
 // line is read: a plain one may go on, a quoted one may yet be closed.
-// The commas are found in one pass, 16 bytes at a time; a quoted cell ends
-// only at a comma right after a quote, its opening one included.
+// The commas are found in one pass, 16 bytes at a time, and a cell's end
+// is found as the block converter finds it; written out in both, as a
+// shared function made the block converter's loop 2% longer.
 const char* WriteClosedCells(const char* piece, const char* end, char*& to) {
     const char* cellStart = piece;
     bool quoted = *piece == '"';
     const char* cell = piece + (quoted ? 1 : 0);
     for (const char* block = piece; block < end; block += byte_scan::kBlockSize) {
-        unsigned commas = kCommas.MaskIn(block);
-        // The bytes past the end are the piece's padding or more of it.
-        if (const auto left = static_cast<std::size_t>(end - block); left < byte_scan::kBlockSize) {
-            commas &= (1U << left) - 1;
-        }
-        for (; commas != 0; commas &= commas - 1) {
+        for (unsigned commas = MaskBefore(kCommas, block, end); commas != 0; commas &= commas - 1) {
             const char* const at = block + __builtin_ctz(commas);
             if (!quoted) {
                 to = CopyInBlocks(to, cell, static_cast<std::size_t>(at - cell));
             } else if (at[-1] == '"') {
+                // Right after the opening quote, that quote closes an empty cell.
                 to = CopyInBlocks(to, cell,
                                   at - 1 > cell ? static_cast<std::size_t>(at - 1 - cell) : 0);
             } else {

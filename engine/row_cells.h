@@ -102,6 +102,17 @@ inline char* CopyInBlocks(char* to, const char* from, std::size_t size) {
     }
 }
 
+// Which of the 16 bytes at `block` are in `set`, counting none at or past
+// `end`: those may be read, but they are padding or left from earlier reads.
+template <std::size_t N>
+inline unsigned MaskBefore(const byte_scan::ByteSet<N>& set, const char* block, const char* end) {
+    unsigned mask = set.MaskIn(block);
+    if (const auto left = static_cast<std::size_t>(end - block); left < byte_scan::kBlockSize) {
+        mask &= (1U << left) - 1;
+    }
+    return mask;
+}
+
 template <std::size_t N>
 inline char* Put(char* to, std::string_view text) {
     std::memcpy(to, text.data(), N);
