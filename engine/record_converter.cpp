@@ -112,6 +112,10 @@ std::size_t RecordConverter::RoomFor(std::size_t lineSize) {
 }
 
 bool RecordConverter::StartLine(std::string_view& line) {
+    if (m_lineInPieces) {  // started by its first piece
+        m_lineInPieces = false;
+        return true;
+    }
     if (++m_line == 1 && m_from == From::InputStart && m_options.encoding == InputEncoding::Utf8 &&
         line.substr(0, 3) == kByteOrderMark) {
         line.remove_prefix(3);
@@ -143,6 +147,27 @@ bool RecordConverter::AddLineTo(std::string_view line, Out& out) {
     AddClassicLine(line, out);
     EndRecord();
     return true;
+}
+
+bool RecordConverter::AddLinePiece(std::string_view piece, TableOutput& output, std::size_t& used) {
+    const char* const start = piece.data();
+    if (!m_lineInPieces) {
+        // Counts the line and drops a byte-order mark; what follows the mark
+        // is more of the line, never the end of an input of the mark alone.
+        static_cast<void>(StartLine(piece));
+        m_lineInPieces = true;
+    }
+    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+    // The output's own room, which reports a failed write at its commit.
+    struct OutputRoom {
+        TableOutput& output;
+        bool failed;
+        char* Room(std::size_t bytes) const { return output.Room(bytes); }
+        void Commit(char* end) { failed = !output.Commit(end) || failed; }
+    } out{output, false};
+    AddRfcLine(piece, out, true);
+    used = static_cast<std::size_t>(piece.data() + piece.size() - start);
+    return !out.failed;
 }
 
 void RecordConverter::CloseRecord(RowBuffer& row) {
@@ -402,9 +427,10 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
 
 // RFC 4180, with the text after a closing quote added to the field as
 // Python's csv module and spreadsheets do, and a quote inside an unquoted
-// field taken as data.
+// field taken as data. A long line's piece goes on (`lineGoesOn`): its end
+// ends nothing.
 template <class Out>
-bool RecordConverter::AddRfcLine(std::string_view line, Out& out) {
+bool RecordConverter::AddRfcLine(std::string_view line, Out& out, bool lineGoesOn) {
     const char* from = line.data();
     const char* const end = from + line.size();
     for (;;) {
@@ -421,7 +447,7 @@ bool RecordConverter::AddRfcLine(std::string_view line, Out& out) {
         from = stop;
         // A last line without a line end ends its record too, unless a
         // quoted field is still open.
-        if (lineEnded || (from == end && m_state != State::Quoted)) {
+        if (lineEnded || (from == end && !lineGoesOn && m_state != State::Quoted)) {
             out.Commit(PutTag(to, m_tags->lastCellEnd, kLastCellEndSize));
             EndRecord();
             return true;

@@ -16,6 +16,7 @@
 #include "row_buffer.h"
 #include "row_cells.h"
 #include "row_converter.h"
+#include "table_output.h"
 
 class RecordConverter {
 public:
@@ -48,6 +49,15 @@ public:
     static std::size_t RoomFor(std::size_t lineSize);
     Added AddLine(std::string_view line, char* to);
 
+    // A piece of a long line under RFC 4180, the start of the line or more
+    // of it, its LF not yet read: its bytes go on the record in `output`,
+    // which must take part rows, and the line's rest comes to AddLine. Sets
+    // `used` to the bytes taken: all but a last CR, which may begin the
+    // line's CR LF. False when the output failed.
+    bool AddLinePiece(std::string_view piece, TableOutput& output, std::size_t& used);
+    // Whether pieces of a line have been added and its rest has not.
+    bool LineInPieces() const { return m_lineInPieces; }
+
     // After the input's end: whether a record, and so a quoted field, is
     // still open, the line (from 1) where that field opened, and a way to
     // close its row so that the table stays well-formed.
@@ -78,7 +88,7 @@ private:
     template <class Out>
     void AddClassicLine(std::string_view line, Out& out);
     template <class Out>
-    bool AddRfcLine(std::string_view line, Out& out);
+    bool AddRfcLine(std::string_view line, Out& out, bool lineGoesOn = false);
     template <class Stops>
     char* ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
                      bool& lineEnded);
@@ -103,6 +113,7 @@ private:
     std::uint64_t m_quoteLine = 0;
     State m_state = State::FieldStart;
     bool m_recordOpen = false;
+    bool m_lineInPieces = false;  // a line's first piece has been added
     const From m_from;
     const Lines m_lines;
 };

@@ -16,6 +16,9 @@
 
 namespace {
 
+// The pieces a long line is read in under RFC 4180.
+constexpr std::size_t kLongLinePiece = std::size_t{64} * 1024;
+
 bool NoLeadBytes(unsigned char) { return false; }
 
 LeadByteTest LeadBytesOf(const ConversionOptions& options) {
@@ -36,16 +39,29 @@ public:
           m_converter(options, LeadBytesOf(options), RecordConverter::From::InputStart,
                       RecordConverter::Lines::Read) {}
 
-    // Reads the next line and adds it; false when the rows end.
+    // Reads the next line and adds it, in pieces when the reader offers
+    // them; false when the rows end.
     bool AddNextLine() {
         ++m_lineNumber;
         std::string_view line;
-        const TextLineReader::Result read = m_reader.ReadLine(line);
-        if (read == TextLineReader::Result::Line || read == TextLineReader::Result::LastLine) {
-            return AddLine(line);
+        for (;;) {
+            const TextLineReader::Result read = m_reader.ReadLine(line);
+            if (read == TextLineReader::Result::Piece) {
+                if (!AddPiece(line)) return false;
+                continue;
+            }
+            if (read == TextLineReader::Result::Line || read == TextLineReader::Result::LastLine) {
+                return AddLine(line);
+            }
+            // The input's last line, its pieces having taken every byte,
+            // ends there as any last line does.
+            if (read == TextLineReader::Result::End && m_converter.LineInPieces() &&
+                !AddLine(line)) {
+                return false;
+            }
+            Finish(read == TextLineReader::Result::Error);
+            return false;
         }
-        Finish(read == TextLineReader::Result::Error);
-        return false;
     }
 
     // One thread's block of lines, converted as if it began a record.
@@ -87,14 +103,28 @@ private:
                 End(RowsOutcome::WriteFailed);
                 return false;
             }
-            // A record going on over lines is kept whole until it ends, so
-            // the output only ever takes whole rows; the room is left
-            // uncommitted.
+            // A record going on over lines is kept whole until it ends (or
+            // a long line's pieces come), so the output mostly takes whole
+            // rows; the room is left uncommitted.
             KeepOfOpenRecord(std::string_view(room, static_cast<std::size_t>(added.end - room)));
             return true;
         }
         if (!m_converter.AddLine(line, m_record)) return true;  // the record goes on
         return WriteRecord();
+    }
+
+    // A long line's piece goes straight to the output, after the row so far
+    // of a record that opened on an earlier line.
+    bool AddPiece(std::string_view piece) {
+        m_host.RefreshPaths();
+        if (!m_record.View().empty() && !WriteRecord()) return false;
+        std::size_t used = 0;
+        if (!m_converter.AddLinePiece(piece, m_output, used)) {
+            End(RowsOutcome::WriteFailed);
+            return false;
+        }
+        m_reader.Consume(used);
+        return true;
     }
 
     void KeepOfOpenRecord(std::string_view bytes) {
@@ -204,8 +234,10 @@ RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& out
 RowsResult WriteRecordsInBlocks(ConversionHost& host, InputFile& input, TableOutput& output,
                                 std::size_t blockSize, const ConversionOptions& options,
                                 std::uint64_t& lineNumber) {
-    // No pieces: a record's lines are converted whole, a long one as well.
+    // Under RFC 4180 a long line goes in pieces, its bytes written as they
+    // come; the classic dialect's cells and trimming need the line whole.
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
+    if (options.dialect == CsvDialect::Rfc4180) reader.OfferPieces(kLongLinePiece);
     reader.GatherLines(kBlocksOfLines * blockSize);
     output.WriteBehind();
     RecordRows rows(host, reader, output, options, lineNumber);

@@ -277,6 +277,46 @@ TEST(ConversionOptions, RecordsOverBlocksOnEveryCoreGiveTheOneThreadTable) {
     }
 }
 
+// Under RFC 4180 a buffered run takes a line of 64 KiB or more in pieces and
+// writes its bytes as they come: quoted fields, a CR LF and a record begun
+// on an earlier line cross a piece's end, and the table and failures are a
+// run's that holds each line whole.
+TEST(ConversionOptions, LongLinesInPiecesGiveTheWholeLinesTable) {
+    static const char kAlphabet[] = {',', ';', '"', '"', '\r', 'a', '<', ' '};
+    std::mt19937 random(5);
+    std::string lines;
+    for (int i = 1; i <= 400000; ++i) {
+        lines += i % 100000 == 0 ? '\n' : kAlphabet[random() % sizeof kAlphabet];
+    }
+    // Read 4 KiB at a time, a line's first piece is its first 64 KiB.
+    const std::string piece(64 * 1024 - 1, 'a');
+    const struct {
+        const char* name;
+        std::string input;
+    } cases[] = {
+        {"random lines of 100 KB", lines},
+        {"a CR LF across a piece's end", piece + "\r\nb\r\n"},
+        {"a quoted CR LF across a piece's end", "\"" + piece.substr(1) + "\r\nb\",c\n"},
+        {"a record begun on a short line", "x,\"y\n" + std::string(200000, 'q') + "\",z\n"},
+        {"a byte-order mark and a long header", kBom + piece + piece + ",\"i\"\nj\n"},
+        {"a last line without LF, every byte in pieces", std::string(2 * piece.size() + 2, 'e')},
+        {"the same with its quote open", "\"" + std::string(2 * piece.size() + 1, 'e')},
+        {"a quote never closed, after a long line",
+         std::string(100000, 'l') + "\n\"" + std::string(150000, 'u')},
+    };
+    for (const auto& c : cases) {
+        for (const ConversionOptions& options :
+             {Options(kRfc, ',', true, true, kUtf8), Options(kRfc, ';')}) {
+            const Outcome whole = Convert(options, c.input);
+            for (const std::size_t block : {std::size_t{4096}, std::size_t{65536}}) {
+                const Outcome pieces = Convert(options, c.input, block, 1 << 20, true);
+                EXPECT_EQ(pieces.table, whole.table) << c.name << " " << block;
+                EXPECT_EQ(pieces.failures, whole.failures) << c.name << " " << block;
+            }
+        }
+    }
+}
+
 TEST(ConversionOptions, DefaultEquivalentOptionsGiveTheDialogsBytes) {
     // Options that change nothing for this input take the general path and
     // must still give exactly the dialog's table.
