@@ -21,6 +21,10 @@
 // that they and their rows stay in the thread's core's cache.
 constexpr std::size_t kBlocksOfLines = 2;
 
+// A line that reaches this size before its LF is read in pieces of it, when
+// the run's dialect can convert a line as it comes.
+constexpr std::size_t kLongLinePiece = std::size_t{64} * 1024;
+
 // What every run of blocks shares with the loop below: whether it has
 // ended and how, and the number of the line a failure is reported at.
 class RunOfBlocks {

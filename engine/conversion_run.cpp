@@ -33,9 +33,6 @@ struct RowsProgress {
     bool rowBegun = false;
 };
 
-// The pieces a long line is read in, when the output takes part rows.
-constexpr std::size_t kLinePiece = std::size_t{64} * 1024;
-
 // Reads the next line and writes its row, in pieces when the reader offers
 // them. False when the rows end, with `result` saying why.
 bool WriteNextLine(ConversionHost& host, TextLineReader& reader, TableOutput& output,
@@ -154,7 +151,7 @@ private:
 RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput& output,
                              std::size_t blockSize, RowsProgress& progress) {
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-    reader.OfferPieces(kLinePiece);
+    reader.OfferPieces(kLongLinePiece);
     reader.GatherLines(kBlocksOfLines * blockSize);
     // A long line is converted by one thread while the others wait: its
     // blocks are best written on another.

@@ -16,9 +16,6 @@
 
 namespace {
 
-// The pieces a long line is read in under RFC 4180.
-constexpr std::size_t kLongLinePiece = std::size_t{64} * 1024;
-
 bool NoLeadBytes(unsigned char) { return false; }
 
 LeadByteTest LeadBytesOf(const ConversionOptions& options) {
