@@ -1,10 +1,11 @@
 // Rows made on every core: each thread in turn reads a block of whole
-// lines, converts it, and writes its rows once the blocks read before it
-// are written. A block stays with the thread that read it, so its bytes
-// need not move between the cores' caches. Whatever is not a block (a long
-// line, the end, a failure) is dealt with by the thread whose turn it is,
-// with the reading held. So the output, the host and the reader are used by
-// one thread at a time, in turn.
+// lines and converts it, and the blocks' rows are written in the order the
+// blocks were read. A thread whose block cannot be written yet leaves it
+// for the thread that writes the block before it and goes on with the next,
+// so the faster thread (on a core that is not shared, say) converts more of
+// the blocks. Whatever is not a block (a long line, the end, a failure) is
+// dealt with by the thread whose turn it is, with the reading held. So the
+// output, the host and the reader are used by one thread at a time, in turn.
 #pragma once
 
 #include <atomic>
@@ -16,6 +17,7 @@
 #include "rows_outcome.h"
 #include "text_mode.h"
 #include "turns.h"
+#include "writing_turns.h"
 
 // The lines a thread converts at once, in the reader's blocks: few enough
 // that they and their rows stay in the thread's core's cache.
@@ -51,48 +53,81 @@ protected:
     std::uint64_t& m_lineNumber;
 };
 
-// `Job`, one for each thread, is made from `shared` and has
+// `Job`, two for each thread, is made from `shared` and has
 //   void Convert(TextLineReader::LineBlock& lines, bool first): outside any
 //       turn; `first` when the lines are the input's first;
-//   void Write(TextLineReader::LineBlock& lines): in turn, after Convert.
+//   void Write(TextLineReader::LineBlock& lines): in turn, after Convert,
+//       on whichever thread ends the turn before it.
 // `Shared`, a RunOfBlocks, has for its turns
 //   void Other(TextLineReader::Lines read): whatever is not a block.
+// One thread a core, unless `threads` says otherwise.
 template <class Job, class Shared>
-void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared) {
-    std::atomic<std::uint64_t> nextTicket{0};
-    Turns reading;
-    Turns writing;
-    const auto work = [&] {
+void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned threads = 0) {
+    // A block of lines with the job that converts and writes it.
+    struct Slot {
+        explicit Slot(Shared& run) : job(run) {}
         TextLineReader::LineBlock lines;
-        Job job(shared);
-        for (bool stop = false; !stop;) {
+        Job job;
+        std::uint64_t ticket = 0;
+        bool parked = false;  // the owner's note that another thread writes it
+    };
+    std::atomic<std::uint64_t> nextTicket{0};
+    std::atomic<bool> stopping{false};
+    Turns reading;
+    WritingTurns<Slot> writing;
+    // Writes `slot` in its turn, and then each parked block whose turn follows.
+    const auto writeInTurn = [&](Slot* slot) {
+        do {
+            if (!shared.ended && !FitsInMemory([&] { slot->job.Write(slot->lines); })) {
+                shared.OutOfMemory(true);
+            }
+            if (shared.ended) stopping = true;
+            slot = writing.Pass();
+        } while (slot != nullptr);
+    };
+    const auto work = [&] {
+        // Two blocks a thread: one can wait for its turn while the next is
+        // read and converted.
+        Slot slots[2] = {Slot(shared), Slot(shared)};
+        Slot* slot = &slots[0];
+        while (!stopping) {
+            // A slot is used again once its block has been written.
+            if (slot->parked) writing.WaitFor(slot->ticket + 1);
+            slot->parked = false;
             const std::uint64_t ticket = nextTicket++;
+            slot->ticket = ticket;
             reading.Wait(ticket);
             TextLineReader::Lines read = TextLineReader::Lines::End;
-            const bool readFitted = FitsInMemory([&] { read = reader.ReadLines(lines); });
-            const bool block = read == TextLineReader::Lines::Block && readFitted;
-            if (block) {
+            const bool readFitted = FitsInMemory([&] { read = reader.ReadLines(slot->lines); });
+            if (read == TextLineReader::Lines::Block && readFitted) {
                 reading.Pass();
-                job.Convert(lines, ticket == 0);
+                slot->job.Convert(slot->lines, ticket == 0);
+                if (writing.TakeOrPark(*slot)) {
+                    writeInTurn(slot);
+                } else {
+                    slot->parked = true;
+                    slot = slot == &slots[0] ? &slots[1] : &slots[0];
+                }
+                continue;
             }
-            writing.Wait(ticket);
-            if (!shared.ended) {
-                const bool fitted = readFitted && FitsInMemory([&] {
-                                        if (block) {
-                                            job.Write(lines);
-                                        } else {
-                                            shared.Other(read);
-                                        }
-                                    });
-                if (!fitted) shared.OutOfMemory(block || !readFitted);
+            // Anything else is dealt with in turn, with the reading held: no
+            // block after it has been read, so none is parked behind it.
+            writing.WaitFor(ticket);
+            if (!shared.ended && !(readFitted && FitsInMemory([&] { shared.Other(read); }))) {
+                shared.OutOfMemory(!readFitted);
             }
-            stop = shared.ended;
+            if (shared.ended) stopping = true;
             writing.Pass();
-            if (!block) reading.Pass();
+            reading.Pass();
+        }
+        // Another thread may still be writing a parked block from a slot here.
+        for (const Slot& owned : slots) {
+            if (owned.parked) writing.WaitFor(owned.ticket + 1);
         }
     };
     std::vector<std::thread> helpers;
-    for (unsigned i = 1; i < std::thread::hardware_concurrency(); ++i) {
+    if (threads == 0) threads = std::thread::hardware_concurrency();
+    for (unsigned i = 1; i < threads; ++i) {
         try {
             helpers.emplace_back(work);
         } catch (const std::system_error&) {

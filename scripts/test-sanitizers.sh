@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Test stage: builds the engine, the converter and the unit tests with clang,
 # AddressSanitizer and UndefinedBehaviorSanitizer, runs the unit tests once
-# more, then runs each libFuzzer target for a bounded time from the seed
+# more, and once under ThreadSanitizer, then runs each libFuzzer target for a bounded time from the seed
 # corpus in fuzz/corpus. Prints "PASS: name", "FAIL: name" or
 # "SKIP: name (reason)" per test.
 #
@@ -62,6 +62,28 @@ if ((ran == 0)); then
     fail "unit tests under sanitizers ran (ctest status $ctest_status, see $ctest_log)"
 fi
 grep -E "runtime error|ERROR: AddressSanitizer|ERROR: LeakSanitizer" "$ctest_log" | head -5
+
+# --- unit tests under ThreadSanitizer ----------------------------------------
+# A buffered run hands blocks and their rows from thread to thread; a race
+# there need not show in the tables of a few runs.
+tsan_build="$root/build/tsan"
+tsan_log="$tsan_build/build.log"
+mkdir -p "$tsan_build"
+if CC=clang CXX=clang++ cmake -S "$root" -B "$tsan_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQUILLBAR_SANITIZE_THREADS=ON -DQUILLBAR_WARNINGS_AS_ERRORS=ON >"$tsan_log" 2>&1 &&
+    cmake --build "$tsan_build" -j"$jobs" --target quillbar_unit_tests >>"$tsan_log" 2>&1; then
+    tsan_tests="$tsan_build/tests.log"
+    if TSAN_OPTIONS=halt_on_error=1 "$tsan_build/tests/unit/quillbar_unit_tests" --gtest_brief=1 \
+        >"$tsan_tests" 2>&1; then
+        pass "unit tests under ThreadSanitizer ($(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests.*/\1/p' "$tsan_tests") passed)"
+    else
+        grep -m5 -E "WARNING: ThreadSanitizer|FAILED|SUMMARY" "$tsan_tests"
+        fail "unit tests under ThreadSanitizer (see $tsan_tests)"
+    fi
+else
+    tail -20 "$tsan_log"
+    fail "ThreadSanitizer build (see $tsan_log)"
+fi
 
 # --- fuzz targets -------------------------------------------------------------
 findings="$build/fuzz-findings"
