@@ -8,6 +8,7 @@
 // output, the host and the reader are used by one thread at a time, in turn.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <system_error>
@@ -22,6 +23,11 @@
 // The lines a thread converts at once, in the reader's blocks: few enough
 // that they and their rows stay in the thread's core's cache.
 constexpr std::size_t kBlocksOfLines = 2;
+
+// Threads beyond this many would add memory (two blocks and their rows
+// each, about 0.8 MiB) and hand-overs, not speed: reading and writing take
+// turns, and writing alone is about 40% of a run's work.
+constexpr unsigned kMostThreads = 8;
 
 // A line that reaches this size before its LF is read in pieces of it, when
 // the run's dialect can convert a line as it comes.
@@ -60,7 +66,7 @@ protected:
 //       on whichever thread ends the turn before it.
 // `Shared`, a RunOfBlocks, has for its turns
 //   void Other(TextLineReader::Lines read): whatever is not a block.
-// One thread a core, unless `threads` says otherwise.
+// One thread a core, up to kMostThreads, unless `threads` says otherwise.
 template <class Job, class Shared>
 void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned threads = 0) {
     // A block of lines with the job that converts and writes it.
@@ -126,7 +132,7 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
         }
     };
     std::vector<std::thread> helpers;
-    if (threads == 0) threads = std::thread::hardware_concurrency();
+    if (threads == 0) threads = std::min(std::thread::hardware_concurrency(), kMostThreads);
     for (unsigned i = 1; i < threads; ++i) {
         try {
             helpers.emplace_back(work);
