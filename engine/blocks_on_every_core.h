@@ -98,7 +98,7 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
         Slot* slot = &slots[0];
         while (!stopping) {
             // A slot is used again once its block has been written.
-            if (slot->parked) writing.WaitFor(slot->ticket + 1);
+            if (slot->parked) writing.Wait(slot->ticket + 1);
             slot->parked = false;
             const std::uint64_t ticket = nextTicket++;
             slot->ticket = ticket;
@@ -118,7 +118,7 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
             }
             // Anything else is dealt with in turn, with the reading held: no
             // block after it has been read, so none is parked behind it.
-            writing.WaitFor(ticket);
+            writing.Wait(ticket);
             if (!shared.ended && !(readFitted && FitsInMemory([&] { shared.Other(read); }))) {
                 shared.OutOfMemory(!readFitted);
             }
@@ -128,7 +128,7 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
         }
         // Another thread may still be writing a parked block from a slot here.
         for (const Slot& owned : slots) {
-            if (owned.parked) writing.WaitFor(owned.ticket + 1);
+            if (owned.parked) writing.Wait(owned.ticket + 1);
         }
     };
     std::vector<std::thread> helpers;
