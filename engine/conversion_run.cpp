@@ -14,6 +14,7 @@
 #include "table_output.h"
 #include "text_mode.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -107,12 +108,17 @@ public:
         }
         // A block cut short by memory gives the rows of the lines before the
         // one that did not fit.
-        void Write(TextLineReader::LineBlock& /*lines*/) {
+        void Write(TextLineReader::LineBlock& lines) {
             m_run.m_host.RefreshPaths();
             if (!m_run.m_output.Write(m_rows.View())) {
                 m_run.End(RowsOutcome::WriteFailed);
                 return;
             }
+            // A long line's row, begun by the first of its parts, is ended by
+            // the block that holds the line's end.
+            bool& rowBegun = m_run.m_progress.rowBegun;
+            if (lines.ContinuesLine() && m_linesDone > 0) rowBegun = false;
+            if (lines.EndsInLine() && !m_rows.View().empty()) rowBegun = true;
             m_run.m_lineNumber += m_linesDone;
             if (m_outOfMemory) m_run.OutOfMemory(true);
         }
@@ -151,10 +157,14 @@ private:
 RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput& output,
                              std::size_t blockSize, RowsProgress& progress) {
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-    reader.OfferPieces(kLongLinePiece);
+    // A long line is cut after the last cell a piece closes, and its parts
+    // are converted on every core like blocks of lines. (Small blocks, in
+    // tests, cut small pieces.)
+    reader.OfferPieces(kBlocksOfLines * blockSize);
     reader.GatherLines(kBlocksOfLines * blockSize);
-    // A long line is converted by one thread while the others wait: its
-    // blocks are best written on another.
+    reader.CutLongLines(ClosedCellsLength);
+    // A line that cannot be cut is converted by one thread while the others
+    // wait: its blocks are best written on another.
     output.WriteBehind();
     LineRowsInBlocks run(host, reader, output, progress);
     ConvertBlocksOnEveryCore<LineRowsInBlocks::Job>(reader, run);

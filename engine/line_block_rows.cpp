@@ -66,6 +66,19 @@ const char* WriteCommonRow(const char* line, const char* end, LeadByteTest isLea
 
 void AppendLineBlockOnDisk(TextLineReader::LineBlock& block, LeadByteTest isLeadByte,
                            RowBuffer& rows, std::uint64_t& lines) {
+    // A long line's parts: the cells up to a cut, then the rest of its row.
+    if (block.EndsInLine()) {
+        AppendClosedCellsOnDisk(std::string_view(block.Next(), block.Size()), block.ContinuesLine(),
+                                rows);
+        block.SkipTo(block.End());
+        return;
+    }
+    if (block.ContinuesLine()) {
+        std::string_view rest;
+        if (!block.NextLine(rest)) return;
+        AppendLastPieceOnDisk(rest, isLeadByte, rows);
+        ++lines;
+    }
     for (;;) {
         const char* line = block.Next();
         const char* const end = block.End();

@@ -8,7 +8,8 @@
 #include "text_mode.h"
 
 // Adds to `rows` the rows on disk of every line of `block`, as
-// AppendReadLineOnDisk makes them; `lines` counts the lines whose rows are
-// added, so that it tells which line a failure stopped at.
+// AppendReadLineOnDisk makes them, or of the part of a long line it holds;
+// `lines` counts the lines whose rows are ended, so that it tells which
+// line a failure stopped at.
 void AppendLineBlockOnDisk(TextLineReader::LineBlock& block, LeadByteTest isLeadByte,
                            RowBuffer& rows, std::uint64_t& lines);

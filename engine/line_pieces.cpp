@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "row_buffer.h"
 #include "row_cells.h"
 
 using namespace row_cells;
@@ -59,6 +60,40 @@ const char* WriteClosedCells(const char* piece, const char* end, char*& to) {
 }
 
 }  // namespace
+
+std::size_t ClosedCellsLength(const char* piece, std::size_t size) {
+    const char* const end = piece + size;
+    const char* const comma = byte_scan::FindLast(piece, end, ',');
+    if (!comma) return 0;
+    // With no quote before it, every comma closes a cell. A comma right after
+    // a quote closes one whatever came before it, and so then does every
+    // comma up to the next quote. Both are found from the end, a few bytes
+    // back on the common line; a quote that opens a cell still open may
+    // take a look further back, for the last comma a quote comes before.
+    const char* quote = byte_scan::FindLast(piece, comma, '"');
+    if (!quote || quote[1] == ',') return static_cast<std::size_t>(comma + 1 - piece);
+    while ((quote = byte_scan::FindLast(piece, quote, '"')) != nullptr) {
+        if (quote[1] == ',') return static_cast<std::size_t>(quote + 2 - piece);
+    }
+    // Quotes but none before a comma: the cells are walked from the start.
+    const char* closed = piece;
+    for (const char* stop; (stop = CellEnd(piece, closed, end)) != end;) closed = stop + 1;
+    return static_cast<std::size_t>(closed - piece);
+}
+
+void AppendClosedCellsOnDisk(std::string_view piece, bool rowBegun, RowBuffer& rows) {
+    using Tags = RowTags<true>;
+    constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
+    constexpr std::size_t kStart = Tags::kRowStart.size() + Tags::kCellStart.size();
+    // At worst every byte is a comma, which closes a cell and opens the next.
+    char* to = rows.Room(kStart + piece.size() * (1 + kCellTags) + kSlack);
+    if (!rowBegun) {
+        to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
+        to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
+    }
+    if (!piece.empty()) WriteClosedCells(piece.data(), piece.data() + piece.size(), to);
+    rows.Commit(to);
+}
 
 bool AppendLinePieceOnDisk(std::string_view piece, bool& rowBegun, TableOutput& output,
                            std::size_t& used) {

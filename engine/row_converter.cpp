@@ -205,3 +205,7 @@ bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableO
 bool AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output) {
     return AppendReadLine<true, true>(line, isLeadByte, output);
 }
+
+void AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& rows) {
+    AppendReadLine<true, false>(line, isLeadByte, rows);
+}

@@ -38,6 +38,16 @@ bool AppendReadLineOnDisk(std::string_view line, LeadByteTest isLeadByte, TableO
 bool AppendLinePieceOnDisk(std::string_view piece, bool& rowBegun, TableOutput& output,
                            std::size_t& used);
 bool AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, TableOutput& output);
+void AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBuffer& rows);
+
+// Where a long line can be cut (a TextLineReader::LongLineCut): the length
+// of the start of `piece`, which starts where a cell does, that ends right
+// after a comma closing a cell; 0 when no cell in it is closed yet.
+std::size_t ClosedCellsLength(const char* piece, std::size_t size);
+// The cells of such a start of a line, each with the tags that open the
+// next one, after the row's start unless `rowBegun`. `piece` is followed by
+// TextLineReader::kPadding readable bytes.
+void AppendClosedCellsOnDisk(std::string_view piece, bool rowBegun, RowBuffer& rows);
 
 // Length of `line` once trailing white space (space, 0x09-0x0D) is removed,
 // stepping over each lead byte together with the byte after it.

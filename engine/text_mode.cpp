@@ -118,7 +118,11 @@ TextLineReader::Lines TextLineReader::ReadLines(LineBlock& block) {
     }
     // At the end of the input, what is left is the last line.
     if (m_finished && !m_failed) size = m_filled - m_lineStart;
+    const bool cut = size == 0 && !m_failed && m_filled != m_lineStart && m_cut;
+    if (cut) size = m_cut(m_buffer.get() + m_lineStart, m_filled - m_lineStart);
     if (size == 0) {
+        // Whoever reads on from here knows whether a line was cut.
+        m_lineCut = false;
         if (m_failed) return Lines::Error;  // the partial line is dropped
         return m_filled == m_lineStart ? Lines::End : Lines::LongLine;
     }
@@ -139,8 +143,12 @@ TextLineReader::Lines TextLineReader::ReadLines(LineBlock& block) {
     std::swap(m_capacity, block.m_capacity);
     block.m_next = m_lineStart;
     block.m_end = m_lineStart + size;
+    block.m_continuesLine = m_lineCut;
+    block.m_endsInLine = m_lineCut = cut;
     m_lineStart = 0;
     m_filled = m_scanned = rest;
+    // As after a piece: what was left waits until it has doubled.
+    if (cut) m_nextPiece = std::max(m_pieceSize, 2 * rest);
     return Lines::Block;
 }
 

@@ -73,16 +73,24 @@ public:
         // Steps over the lines before `line`, the start of one of them.
         void SkipTo(const char* line) { m_next = static_cast<std::size_t>(line - m_buffer.get()); }
 
+        // A long line cut (see CutLongLines) spans blocks: one that
+        // continues a line starts with the line's part after its last cut,
+        // and one that ends in a line holds only a part of it up to a cut.
+        bool ContinuesLine() const { return m_continuesLine; }
+        bool EndsInLine() const { return m_endsInLine; }
+
     private:
         friend class TextLineReader;
         std::unique_ptr<char, FreeBuffer> m_buffer;
         std::size_t m_capacity = 0;
         std::size_t m_next = 0;  // where the next line starts
         std::size_t m_end = 0;   // where the lines end
+        bool m_continuesLine = false;
+        bool m_endsInLine = false;
     };
 
     enum class Lines {
-        Block,     // one or more whole lines, the input's last one included
+        Block,  // one or more whole lines, the input's last one included, or a cut long line's part
         LongLine,  // the next line is long: read it with ReadLine (in pieces if offered)
         End,
         Error  // as ReadLine's
@@ -115,6 +123,18 @@ public:
         m_linesSize = size;
         m_minCapacity = std::max(m_blockSize, size + m_blockSize);
     }
+    // The length of the start of `piece` that ends where a long line can be
+    // cut, so that the part before the cut can be converted without the
+    // rest; 0 when there is no such place. `piece` is the line from its
+    // start or its last cut on, with no LF, followed by kPadding readable bytes.
+    using LongLineCut = std::size_t (*)(const char* piece, std::size_t size);
+
+    // From now on, ReadLines hands over a line too long for a block (or
+    // for a piece, when offered) in blocks as well, each up to where `cut`
+    // says, so that the parts can be converted apart. Only a line that
+    // cannot be cut there is a LongLine, and ReadLine delivers the rest of it.
+    void CutLongLines(LongLineCut cut) { m_cut = cut; }
+
     // Every whole line read so far, with the buffer holding them, into
     // `block`; the block's own buffer is reused for what follows. ReadLine
     // and ReadLines may take turns.
@@ -173,5 +193,7 @@ private:
     bool m_finished = false;
     bool m_failed = false;
     bool m_shortRead = false;  // the last read gave less than asked for
+    LongLineCut m_cut = nullptr;
+    bool m_lineCut = false;  // the next line handed over continues a cut one
     std::string m_failureReason;
 };

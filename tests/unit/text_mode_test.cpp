@@ -32,16 +32,25 @@ TEST(ToCrLf, TranslatesOnlyLineFeeds) {
     for (const auto& c : cases) EXPECT_EQ(ToCrLf(c.text), c.disk) << c.text;
 }
 
+// A long line can be cut after its last comma.
+std::size_t UpToLastComma(const char* piece, std::size_t size) {
+    return std::string_view(piece, size).find_last_of(',') + 1;  // npos + 1: nothing
+}
+
 // What a reader delivers, one entry per line: "L:" whole line, "R:" last
 // line without LF, "E" end, "X" error, and with `pieceSize` set "P:" a piece,
 // of which everything up to its last comma is used. With `gather` set, lines
-// are taken a block at a time (ReadLines), and a long line with ReadLine.
+// are taken a block at a time (ReadLines), and a long line with ReadLine;
+// with `cut` set too, "C:" is a block of a long line up to a cut, and "+"
+// marks a block that continues a line.
 std::vector<std::string> ReadAll(InputFile& file, std::size_t blockSize,
                                  std::optional<std::uint64_t> limit = std::nullopt,
-                                 std::size_t pieceSize = 0, std::size_t gather = 0) {
+                                 std::size_t pieceSize = 0, std::size_t gather = 0,
+                                 TextLineReader::LongLineCut cut = nullptr) {
     TextLineReader reader(file, limit, blockSize);
     if (pieceSize > 0) reader.OfferPieces(pieceSize);
     if (gather > 0) reader.GatherLines(gather);
+    if (cut) reader.CutLongLines(cut);
     std::vector<std::string> seen;
     std::string_view line;
     TextLineReader::LineBlock block;
@@ -49,11 +58,18 @@ std::vector<std::string> ReadAll(InputFile& file, std::size_t blockSize,
     for (int guard = 0; guard < 1000; ++guard) {
         if (gather > 0 && !inLongLine) {
             switch (reader.ReadLines(block)) {
-            case TextLineReader::Lines::Block:
+            case TextLineReader::Lines::Block: {
+                std::string mark = block.ContinuesLine() ? "+" : "";
+                if (block.EndsInLine()) {
+                    seen.push_back(mark + "C:" + std::string(block.Next(), block.Size()));
+                    continue;
+                }
                 while (block.NextLine(line)) {
-                    seen.push_back((line.back() == '\n' ? "L:" : "R:") + std::string(line));
+                    seen.push_back(mark + (line.back() == '\n' ? "L:" : "R:") + std::string(line));
+                    mark.clear();
                 }
                 continue;
+            }
             case TextLineReader::Lines::LongLine:
                 break;
             case TextLineReader::Lines::End:
@@ -68,7 +84,7 @@ std::vector<std::string> ReadAll(InputFile& file, std::size_t blockSize,
         switch (reader.ReadLine(line)) {
         case TextLineReader::Result::Piece:
             seen.push_back("P:" + std::string(line));
-            reader.Consume(line.find_last_of(',') + 1);  // npos + 1: nothing
+            reader.Consume(UpToLastComma(line.data(), line.size()));
             break;
         case TextLineReader::Result::Line:
             seen.push_back("L:" + std::string(line));
@@ -223,6 +239,27 @@ TEST(TextLineReader, LongLinesComeInPieces) {
             EXPECT_EQ(ReadAll(file, 2, std::nullopt, 4, gather), c.delivered)
                 << c.disk << ", gather " << gather;
         }
+    }
+}
+
+// A long line cut into blocks: a block ends at a cut and the next one
+// continues the line; a line with no place to cut is read on with ReadLine,
+// and a read error or the input's end may come right after a cut.
+TEST(TextLineReader, LongLinesAreCutIntoBlocks) {
+    const struct {
+        std::string disk;
+        std::size_t failAt;
+        std::vector<std::string> delivered;
+    } cases[] = {
+        {"ab,cd,ef\r\ngh\n", 99, {"C:ab,", "+C:cd,", "+L:ef\n", "L:gh\n", "E"}},
+        {"a,bcdefghij\nk", 99, {"C:a,", "P:bcde", "P:bcdefghi", "L:bcdefghij\n", "R:k", "E"}},
+        {"ab,cd,", 99, {"C:ab,", "+R:cd,", "E"}},
+        {"ab,cde,", 99, {"C:ab,", "+C:cde,", "E"}},
+        {"ab,cd,ef,gh", 6, {"C:ab,", "X"}},
+    };
+    for (const auto& c : cases) {
+        MemoryInputFile file(c.disk, 64, c.failAt);
+        EXPECT_EQ(ReadAll(file, 2, std::nullopt, 4, 4, UpToLastComma), c.delivered) << c.disk;
     }
 }
 
