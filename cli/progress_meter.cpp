@@ -28,17 +28,20 @@ private:
     ProgressMeter& m_meter;
 };
 
+// Passes everything on, so that the run is the same as without it (on
+// every core, rows in pieces), and counts the rows the run says it ended.
 class WatchedOutput final : public TableOutput {
 public:
     WatchedOutput(std::unique_ptr<TableOutput> output, ProgressMeter& meter)
         : m_output(std::move(output)), m_meter(meter) {}
 
-    bool Write(std::string_view piece) override {
-        // The pieces are "<table>", one per row, and "</table>".
-        if (piece.substr(0, 4) == "<tr>") m_meter.RowWritten();
-        return m_output->Write(piece);
-    }
+    bool Write(std::string_view piece) override { return m_output->Write(piece); }
     bool Finish() override { return m_output->Finish(); }
+    bool TakesPartRows() const override { return m_output->TakesPartRows(); }
+    void WriteBehind() override { m_output->WriteBehind(); }
+    void RowsEnded(std::uint64_t rows) override { m_meter.RowsWritten(rows); }
+    char* Room(std::size_t bytes) override { return m_output->Room(bytes); }
+    bool Commit(const char* end) override { return m_output->Commit(end); }
 
 private:
     std::unique_ptr<TableOutput> m_output;
@@ -66,12 +69,15 @@ std::unique_ptr<TableOutput> ProgressMeter::Watch(std::unique_ptr<TableOutput> o
 }
 
 void ProgressMeter::BytesRead(std::size_t bytes) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     m_bytes += bytes;
     const Clock::time_point now = Clock::now();
-    if (now - m_shown >= kInterval) Show(now, false);
+    // Nothing after the final line, which a failure's message may follow.
+    if (!m_finished && now - m_shown >= kInterval) Show(now, false);
 }
 
 void ProgressMeter::Finish() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_finished) return;
     Show(Clock::now(), true);
     m_finished = true;
@@ -88,7 +94,7 @@ void ProgressMeter::Show(Clock::time_point now, bool final) {
     }
     char rest[96];
     std::snprintf(rest, sizeof rest, ", %llu rows, %.1f MB/s, %.1f s",
-                  static_cast<unsigned long long>(m_rows),
+                  static_cast<unsigned long long>(m_rows.load(std::memory_order_relaxed)),
                   static_cast<double>(m_bytes) / 1e6 / std::max(seconds, 1e-3), seconds);
     line += rest;
     // Blanks clear what is left of a longer line shown before.

@@ -5,11 +5,13 @@
 // so the conversion itself is the same with it as without it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -24,8 +26,10 @@ public:
     std::unique_ptr<InputFile> Watch(std::unique_ptr<InputFile> input);
     std::unique_ptr<TableOutput> Watch(std::unique_ptr<TableOutput> output);
 
+    // Called from any thread: a run on every core reads on one thread while
+    // another writes, or reports a failure.
     void BytesRead(std::size_t bytes);
-    void RowWritten() { ++m_rows; }
+    void RowsWritten(std::uint64_t rows) { m_rows.fetch_add(rows, std::memory_order_relaxed); }
     // Shows the final line and ends it; later calls do nothing.
     void Finish();
 
@@ -38,7 +42,8 @@ private:
     Clock::time_point m_shown;
     std::optional<std::uint64_t> m_total;
     std::uint64_t m_bytes = 0;
-    std::uint64_t m_rows = 0;
+    std::atomic<std::uint64_t> m_rows{0};
+    std::mutex m_mutex;  // for the line shown and what it is made of
     std::size_t m_shownLength = 0;
     bool m_finished = false;
 };

@@ -61,6 +61,7 @@ bool WriteNextLine(ConversionHost& host, TextLineReader& reader, TableOutput& ou
                 return false;
             }
             progress.rowBegun = false;
+            output.RowsEnded(1);
             return true;
         case TextLineReader::Result::End:
             result.outcome = RowsOutcome::Complete;
@@ -119,6 +120,7 @@ public:
             bool& rowBegun = m_run.m_progress.rowBegun;
             if (lines.ContinuesLine() && m_linesDone > 0) rowBegun = false;
             if (lines.EndsInLine() && !m_rows.View().empty()) rowBegun = true;
+            m_run.m_output.RowsEnded(m_linesDone);
             m_run.m_lineNumber += m_linesDone;
             if (m_outOfMemory) m_run.OutOfMemory(true);
         }
@@ -203,7 +205,10 @@ bool ConvertOpenInput(ConversionHost& host, const ConversionOptions& options,
     input.reset();
 
     // A long line's row cut short keeps the cells converted so far, closed.
-    if (progress.rowBegun && !output->Write("</td></tr>\r\n")) return false;
+    if (progress.rowBegun) {
+        if (!output->Write("</td></tr>\r\n")) return false;
+        output->RowsEnded(1);
+    }
 
     // Even after a read error the table is closed, so the output stays
     // well-formed up to the rows that were read.

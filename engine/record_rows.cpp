@@ -74,7 +74,8 @@ public:
         std::vector<std::string_view> m_lines;  // to convert again if need be
         RowBuffer m_rows;
         std::size_t m_wholeRows = 0;  // the bytes of the records ended
-        bool m_converted = false;     // false when memory ran out
+        std::uint64_t m_rowsEnded = 0;
+        bool m_converted = false;  // false when memory ran out
     };
 
     // Whatever is not a block of lines: a long line, the end, a failure.
@@ -96,7 +97,10 @@ private:
             const RecordConverter::Added added = m_converter.AddLine(line, room);
             if (added.recordEnded) {
                 m_host.RefreshPaths();
-                if (m_output.Commit(added.end)) return true;
+                if (m_output.Commit(added.end)) {
+                    m_output.RowsEnded(1);
+                    return true;
+                }
                 End(RowsOutcome::WriteFailed);
                 return false;
             }
@@ -107,7 +111,12 @@ private:
             return true;
         }
         if (!m_converter.AddLine(line, m_record)) return true;  // the record goes on
-        return WriteRecord();
+        return WriteRecord() && RowEnded();
+    }
+
+    bool RowEnded() {
+        m_output.RowsEnded(1);
+        return true;
     }
 
     // A long line's piece goes straight to the output, after the row so far
@@ -152,7 +161,7 @@ private:
             result.openQuoteLine = m_converter.OpenQuoteLine();
         }
         m_converter.CloseRecord(m_record);
-        WriteRecord();
+        if (WriteRecord()) RowEnded();
     }
 
     ConversionHost& m_host;
@@ -167,6 +176,7 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
     m_lines.clear();
     m_rows.Clear();
     m_wholeRows = 0;
+    m_rowsEnded = 0;
     m_converted = FitsInMemory([&] {
         m_rows.ExpectAbout(3 * lines.Size());  // rows take two to three times their lines
         m_converter.emplace(
@@ -181,7 +191,7 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
                 m_lines.pop_back();
                 return;
             }
-            converter.AddLine(m_lines.back(), m_rows);
+            if (converter.AddLine(m_lines.back(), m_rows)) ++m_rowsEnded;
             if (!converter.RecordOpen()) m_wholeRows = m_rows.View().size();
         }
     });
@@ -195,6 +205,7 @@ void RecordRows::Job::Write(TextLineReader::LineBlock& lines) {
             m_run.End(RowsOutcome::WriteFailed);
             return;
         }
+        m_run.m_output.RowsEnded(m_rowsEnded);
         m_run.KeepOfOpenRecord(rows.substr(m_wholeRows));
         m_run.m_converter.TakeOver(*m_converter);
         m_run.m_lineNumber += m_lines.size();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -28,6 +29,9 @@ public:
     // From now on, writes to the file on a thread of its own where it can:
     // for a run whose own threads leave time on a core for it.
     virtual void WriteBehind() {}
+    // The pieces taken so far end `rows` more rows: for an output that
+    // counts them, however the rows came in pieces.
+    virtual void RowsEnded(std::uint64_t rows) { static_cast<void>(rows); }
 
     // Write without the copy: room for `bytes` more bytes, valid until the
     // next call, which the caller fills and then commits up to `end`. The

@@ -99,6 +99,38 @@ TEST(ConverterOptions, ProgressOnASlowPipe) {
               std::string::npos);
 }
 
+// The rows shown are the rows written, however the run made them: on
+// every core or one row at a time, a record over two lines, a line long
+// enough to be cut into parts, a header; and the table is the one made
+// without --progress.
+TEST(ConverterOptions, ProgressCountsTheRowsWritten) {
+    TempDir dir;
+    std::string longLine;
+    for (int i = 0; i < 100000; ++i) longLine += "x,\"y\",";
+    WriteBytes(dir.File("in.csv"), "h,i\n\"a\nb\",c\n" + longLine + "\nlast");
+    const struct {
+        const char* options;
+        const char* rows;
+    } cases[] = {
+        {"--buffered", "5 rows"},
+        {"", "5 rows"},
+        {"--escape --buffered", "5 rows"},
+        {"--rfc4180 --header --buffered", "4 rows"},
+    };
+    for (const auto& c : cases) {
+        const std::string run = std::string("CONVERT ") + c.options + " in.csv ";
+        ASSERT_EQ(Shell(dir, "rm -f *.htm && " + run + "plain.htm && " + run +
+                                 "--progress watched.htm 2>err.txt"),
+                  0);
+        EXPECT_EQ(ReadBytes(dir.File("watched.htm")), ReadBytes(dir.File("plain.htm")))
+            << c.options;
+        const std::vector<std::string> shown = ShownLines(ReadBytes(dir.File("err.txt")));
+        ASSERT_FALSE(shown.empty());
+        EXPECT_NE(shown.back().find(std::string("(100%), ") + c.rows + ", "), std::string::npos)
+            << c.options << ": " << shown.back();
+    }
+}
+
 TEST(ConverterOptions, UnclosedQuoteEndsTheTableAndFails) {
     TempDir dir;
     WriteBytes(dir.File("in.csv"), "a\n\"b,c\nd\n");
