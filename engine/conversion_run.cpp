@@ -14,7 +14,6 @@
 #include "table_output.h"
 #include "text_mode.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -111,10 +111,7 @@ private:
             return true;
         }
         if (!m_converter.AddLine(line, m_record)) return true;  // the record goes on
-        return WriteRecord() && RowEnded();
-    }
-
-    bool RowEnded() {
+        if (!WriteRecord()) return false;
         m_output.RowsEnded(1);
         return true;
     }
@@ -161,7 +158,7 @@ private:
             result.openQuoteLine = m_converter.OpenQuoteLine();
         }
         m_converter.CloseRecord(m_record);
-        if (WriteRecord()) RowEnded();
+        if (WriteRecord()) m_output.RowsEnded(1);
     }
 
     ConversionHost& m_host;
