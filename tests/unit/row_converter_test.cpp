@@ -192,7 +192,6 @@ TEST(RowConverter, LongLinesAreCutAfterAClosedCell) {
         {"a,b,c", 4},        // no quote: the last comma
         {"a,\"b,c\",d", 8},  // after a closed quoted cell
         {"a,\"b,c", 2},      // before a quoted cell still open
-        {"\"a\",\"b,c", 4},  // the same after a quoted cell
         {"a\"b,c,d", 6},     // a quote in a plain cell: the cells are walked
         {"\"a,b,c", 0},      // one quoted cell, still open
         {"\",\"b,c", 2},     // an empty quoted cell, then one still open
