@@ -59,6 +59,19 @@ const char* WriteClosedCells(const char* piece, const char* end, char*& to) {
     return cellStart;
 }
 
+// The room for the cells of [from, end), each closed and the next opened,
+// after the row's start: every byte may be a comma.
+std::size_t ClosedCellsRoom(const char* from, const char* end) {
+    return PaddedTags::kRowAndCellStartSize +
+           static_cast<std::size_t>(end - from) * (1 + PaddedTags::kCellEndAndStartSize) + kSlack;
+}
+
+// The row's start, unless a part of its line before began it.
+char* BeginRowUnless(bool rowBegun, char* to) {
+    if (rowBegun) return to;
+    return PutTag(to, kPaddedDataTags.rowAndCellStart, PaddedTags::kRowAndCellStartSize);
+}
+
 }  // namespace
 
 std::size_t ClosedCellsLength(const char* piece, std::size_t size) {
@@ -82,44 +95,31 @@ std::size_t ClosedCellsLength(const char* piece, std::size_t size) {
 }
 
 void AppendClosedCellsOnDisk(std::string_view piece, bool rowBegun, RowBuffer& rows) {
-    using Tags = RowTags<true>;
-    constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
-    constexpr std::size_t kStart = Tags::kRowStart.size() + Tags::kCellStart.size();
-    // At worst every byte is a comma, which closes a cell and opens the next.
-    char* to = rows.Room(kStart + piece.size() * (1 + kCellTags) + kSlack);
-    if (!rowBegun) {
-        to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
-        to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
-    }
-    if (!piece.empty()) WriteClosedCells(piece.data(), piece.data() + piece.size(), to);
+    const char* const end = piece.data() + piece.size();
+    char* to = BeginRowUnless(rowBegun, rows.Room(ClosedCellsRoom(piece.data(), end)));
+    if (!piece.empty()) WriteClosedCells(piece.data(), end, to);
     rows.Commit(to);
 }
 
 bool AppendLinePieceOnDisk(std::string_view piece, bool& rowBegun, TableOutput& output,
                            std::size_t& used) {
-    using Tags = RowTags<true>;
-    constexpr std::size_t kCellTags = Tags::kCellStart.size() + Tags::kCellEnd.size();
-    constexpr std::size_t kStart = Tags::kRowStart.size() + Tags::kCellStart.size();
     // Converted a window at a time, so that the room for a window's worst
     // case fits in the output's block.
     const char* from = piece.data();
     const char* const end = from + piece.size();
     while (from != end) {
         const char* windowEnd = from + std::min(kWindow, static_cast<std::size_t>(end - from));
-        std::size_t room = static_cast<std::size_t>(windowEnd - from) * (1 + kCellTags);
+        std::size_t room = ClosedCellsRoom(from, windowEnd);
         if (windowEnd != end && FirstCellOpen(piece.data(), from, windowEnd)) {
             // A cell longer than a window goes alone, once it is closed.
             const char* const comma = CellEnd(piece.data(), from, end);
             if (comma == end) break;
             windowEnd = comma + 1;
-            room = static_cast<std::size_t>(windowEnd - from) + kCellTags;
+            room = PaddedTags::kRowAndCellStartSize + static_cast<std::size_t>(windowEnd - from) +
+                   PaddedTags::kCellEndAndStartSize + kSlack;
         }
-        char* const start = output.Room(kStart + room + kSlack);
-        char* to = start;
-        if (!rowBegun) {
-            to = Put<Tags::kRowStart.size()>(to, Tags::kRowStart);
-            to = Put<Tags::kCellStart.size()>(to, Tags::kCellStart);
-        }
+        char* const start = output.Room(room);
+        char* to = BeginRowUnless(rowBegun, start);
         const char* const rest = WriteClosedCells(from, windowEnd, to);
         // The row begins with its first closed cell: a line that ends the
         // run before one is closed leaves nothing behind.

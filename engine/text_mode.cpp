@@ -118,7 +118,7 @@ TextLineReader::Lines TextLineReader::ReadLines(LineBlock& block) {
     }
     // At the end of the input, what is left is the last line.
     if (m_finished && !m_failed) size = m_filled - m_lineStart;
-    const bool cut = size == 0 && !m_failed && m_filled != m_lineStart && m_cut;
+    const bool cut = size == 0 && !m_failed && m_filled != m_lineStart && m_cut != nullptr;
     if (cut) size = m_cut(m_buffer.get() + m_lineStart, m_filled - m_lineStart);
     if (size == 0) {
         // Whoever reads on from here knows whether a line was cut.
