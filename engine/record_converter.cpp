@@ -141,6 +141,56 @@ RecordConverter::Added RecordConverter::AddLine(std::string_view line, char* to)
     return Added{room.at, ended};
 }
 
+bool RecordConverter::AddsWholeLines() const {
+    return m_options.dialect == CsvDialect::Rfc4180 && m_options.delimiter != '\r' &&
+           m_options.delimiter != '\n' && m_lines == Lines::Read && !m_lineInPieces;
+}
+
+RecordConverter::LinesAdded RecordConverter::AddLines(const char* from, const char* end,
+                                                      RowBuffer& rows) {
+    LinesAdded added{0, 0, 0};
+    if (from == end) return added;
+    const std::uint64_t linesBefore = m_line++;
+    if (m_line == 1 && m_from == From::InputStart && m_options.encoding == InputEncoding::Utf8 &&
+        std::string_view(from, static_cast<std::size_t>(end - from)).substr(0, 3) ==
+            kByteOrderMark) {
+        from += 3;
+        if (from == end) {  // the input is the mark alone: an empty file
+            added.lines = 1;
+            return added;
+        }
+    }
+    // Every byte may be an empty line's LF, which ends a row and begins the next.
+    const std::size_t size = static_cast<std::size_t>(end - from);
+    const std::size_t rowsBefore = rows.View().size();
+    char* const start = rows.Room(size * (kLastCellEndSize + kRowStartSize) + kRowStartSize +
+                                  kLastCellEndSize + kSlack);
+    char* to = start;
+    if (!m_recordOpen) {
+        to = PutTag(to, m_tags->rowAndCellStart, kRowStartSize);
+        m_recordOpen = true;
+    }
+    WholeLines lines{from, 0, nullptr};
+    bool lineEnded = false;
+    to = m_options.escapeHtml ? ConvertRfc(m_textSpecials, from, end, to, lineEnded, &lines)
+                              : ConvertRfc(m_plainStops, from, end, to, lineEnded, &lines);
+    // The input's last line, with no LF, ends its record unless a quoted
+    // field is still open.
+    if (end[-1] != '\n' && m_state != State::Quoted) {
+        to = PutTag(to, m_tags->lastCellEnd, kLastCellEndSize);
+        EndRecord();
+        ++lines.rowsEnded;
+        lines.lastRowEnd = to;
+    }
+    rows.Commit(to);
+    added.lines = m_line - linesBefore;
+    added.rowsEnded = lines.rowsEnded;
+    if (lines.lastRowEnd != nullptr) {
+        added.wholeRows = rowsBefore + static_cast<std::size_t>(lines.lastRowEnd - start);
+    }
+    return added;
+}
+
 template <class Out>
 bool RecordConverter::AddLineTo(std::string_view line, Out& out) {
     if (m_options.dialect == CsvDialect::Rfc4180) return AddRfcLine(line, out);
@@ -316,7 +366,9 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
 
 // Converts [from, end) of a line under RFC 4180 into room at `to` of at
 // least RoomFor(end - from) bytes, and returns where the bytes end.
-// `lineEnded` is set at an LF outside quotes, which is a line's last byte.
+// `lineEnded` is set at an LF outside quotes, which is a line's last byte;
+// in a pass over whole lines (`lines` set) such an LF ends the record and
+// the next line begins the next one.
 // The bytes are looked at 16 at a time: the special bytes of a block are
 // handled in turn, and the plain run before each is copied in one 16-byte
 // store whose extra bytes later stores write over. Inside quotes the
@@ -324,9 +376,9 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
 // must be escaped is one of them.
 template <class Stops>
 char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
-                                  bool& lineEnded) {
+                                  bool& lineEnded, WholeLines* lines) {
     constexpr bool kEscape = std::is_same<Stops, EscapeStops>::value;
-    const Tags& tags = *m_tags;
+    const Tags* tags = m_tags;
     // Plain data moves the state on from FieldStart and QuoteInQuoted; that
     // is only looked at by a quote and where the piece ends, so it is done
     // there and at the end of each block.
@@ -365,8 +417,8 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
                 for (unsigned cells = delimiters & ahead; cells != 0; cells &= cells - 1) {
                     const char* const delimiter = block + LowestBit(cells);
                     std::memcpy(to, from, kBlock);
-                    to =
-                        PutTag(to + (delimiter - from), tags.cellEndAndStart, kCellEndAndStartSize);
+                    to = PutTag(to + (delimiter - from), tags->cellEndAndStart,
+                                kCellEndAndStartSize);
                     from = delimiter + 1;
                     state = State::FieldStart;
                 }
@@ -383,7 +435,7 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
             const bool afterData = special != from;
             from = special + 1;
             if (state != State::Quoted && (delimiters >> at & 1U) != 0) {
-                to = PutTag(to, tags.cellEndAndStart, kCellEndAndStartSize);
+                to = PutTag(to, tags->cellEndAndStart, kCellEndAndStartSize);
                 state = State::FieldStart;
                 continue;
             }
@@ -405,12 +457,29 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
                     if (state == State::QuoteInQuoted) state = State::Quoted;
                 }
             } else if (byte == '\n') {
+                // A CR before the LF belongs to the line end, as text mode
+                // reads it: a pass over whole lines gets them as they were read.
+                if (lines != nullptr && special != lines->start && special[-1] == '\r') --to;
                 if (state != State::Quoted) {
-                    lineEnded = true;
-                    m_state = state;
-                    return to;
+                    if (lines == nullptr) {
+                        lineEnded = true;
+                        m_state = state;
+                        return to;
+                    }
+                    to = PutTag(to, tags->lastCellEnd, kLastCellEndSize);
+                    EndRecord();
+                    ++lines->rowsEnded;
+                    lines->lastRowEnd = to;
+                    if (from == end) return to;
+                    ++m_line;
+                    tags = m_tags;
+                    to = PutTag(to, tags->rowAndCellStart, kRowStartSize);
+                    m_recordOpen = true;
+                    state = State::FieldStart;
+                    continue;
                 }
                 to = Put(to, "\r\n");  // a line break inside the field
+                if (lines != nullptr && from != end) ++m_line;
             } else {
                 // Markup, which only escaping stops at.
                 to = PutEntity(to, byte);

@@ -49,6 +49,21 @@ public:
     static std::size_t RoomFor(std::size_t lineSize);
     Added AddLine(std::string_view line, char* to);
 
+    // Whole lines as a block of them was read, [from, end): a CR LF still
+    // a CR LF, the last line without its LF only at the input's end, and
+    // TextLineReader::kPadding readable bytes after `end`. Their line ends
+    // are found in the same pass as their cells, and the bytes are not
+    // changed, so the lines can be read again. Only under RFC 4180 with a
+    // delimiter other than CR and LF (AddsWholeLines). `wholeRows` is the
+    // size `rows` had after the last record ended, 0 if none did.
+    struct LinesAdded {
+        std::uint64_t lines;
+        std::uint64_t rowsEnded;
+        std::size_t wholeRows;
+    };
+    bool AddsWholeLines() const;
+    LinesAdded AddLines(const char* from, const char* end, RowBuffer& rows);
+
     // A piece of a long line under RFC 4180, the start of the line or more
     // of it, its LF not yet read: its bytes go on the record in `output`,
     // which must take part rows, and the line's rest comes to AddLine. Sets
@@ -82,6 +97,12 @@ private:
 
     // Where a line's bytes go: the row buffer, or room already made.
     struct MadeRoom;
+    // A pass over whole lines: where they start, and the records ended.
+    struct WholeLines {
+        const char* start;
+        std::uint64_t rowsEnded;
+        char* lastRowEnd;
+    };
     bool StartLine(std::string_view& line);
     template <class Out>
     bool AddLineTo(std::string_view line, Out& out);
@@ -91,7 +112,7 @@ private:
     bool AddRfcLine(std::string_view line, Out& out, bool lineGoesOn = false);
     template <class Stops>
     char* ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
-                     bool& lineEnded);
+                     bool& lineEnded, WholeLines* lines = nullptr);
     const char* FindDelimiter(const char* from, const char* end, const char* readableEnd) const;
     char* PutCellText(const char* from, const char* end, const char* lineEnd, char* to) const;
     template <class Out>

@@ -71,7 +71,8 @@ public:
     private:
         RecordRows& m_run;
         std::optional<RecordConverter> m_converter;
-        std::vector<std::string_view> m_lines;  // to convert again if need be
+        std::vector<std::string_view> m_lines;  // taken one by one, to convert again if need be
+        std::uint64_t m_lineCount = 0;
         RowBuffer m_rows;
         std::size_t m_wholeRows = 0;  // the bytes of the records ended
         std::uint64_t m_rowsEnded = 0;
@@ -174,6 +175,7 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
     m_rows.Clear();
     m_wholeRows = 0;
     m_rowsEnded = 0;
+    m_lineCount = 0;
     m_converted = FitsInMemory([&] {
         m_rows.ExpectAbout(3 * lines.Size());  // rows take two to three times their lines
         m_converter.emplace(
@@ -181,11 +183,22 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
             first ? RecordConverter::From::InputStart : RecordConverter::From::LaterRecord,
             RecordConverter::Lines::Read);
         RecordConverter& converter = *m_converter;
+        if (converter.AddsWholeLines()) {
+            // The lines are left as they are, to be converted again one by
+            // one if need be.
+            const RecordConverter::LinesAdded added =
+                converter.AddLines(lines.Next(), lines.End(), m_rows);
+            m_lineCount = added.lines;
+            m_rowsEnded = added.rowsEnded;
+            m_wholeRows = added.wholeRows;
+            return;
+        }
         for (;;) {
             // Kept before it is taken, so that no line is lost to memory.
             m_lines.emplace_back();
             if (!lines.NextLine(m_lines.back())) {
                 m_lines.pop_back();
+                m_lineCount = m_lines.size();
                 return;
             }
             if (converter.AddLine(m_lines.back(), m_rows)) ++m_rowsEnded;
@@ -205,12 +218,12 @@ void RecordRows::Job::Write(TextLineReader::LineBlock& lines) {
         m_run.m_output.RowsEnded(m_rowsEnded);
         m_run.KeepOfOpenRecord(rows.substr(m_wholeRows));
         m_run.m_converter.TakeOver(*m_converter);
-        m_run.m_lineNumber += m_lines.size();
+        m_run.m_lineNumber += m_lineCount;
         return;
     }
     // Begun inside a record, or cut short by memory: converted again from
-    // where the rows written stand. A line that does not fit now is the
-    // one counted.
+    // where the rows written stand (the lines taken one by one, then those
+    // still in the block). A line that does not fit now is the one counted.
     const bool fitted = FitsInMemory([&] {
         for (const std::string_view line : m_lines) {
             ++m_run.m_lineNumber;

@@ -187,8 +187,10 @@ TEST(ConversionOptions, EachOptionAndTheirCombinations) {
         // one thread or on every core.
         for (const std::size_t block : {1, 2, 3, 5}) {
             for (const bool partRows : {false, true}) {
-                EXPECT_EQ(Convert(c.options, c.input, block, 2, partRows).table, run.table)
+                const Outcome split = Convert(c.options, c.input, block, 2, partRows);
+                EXPECT_EQ(split.table, run.table)
                     << c.name << " " << block << (partRows ? " every core" : "");
+                EXPECT_TRUE(split.done) << c.name << " " << block;
             }
         }
     }
@@ -196,10 +198,12 @@ TEST(ConversionOptions, EachOptionAndTheirCombinations) {
 
 TEST(ConversionOptions, SpecialBytesAtEveryPlaceInABlockAndAPiece) {
     // Lines are looked at 16 bytes at a time, the last 32 or fewer in a
-    // padded copy, and lines over 4 KiB in 4 KiB pieces. Runs marked '@' of
-    // every length move each special byte over every place in a block, the
-    // line's end over the copy's edges, and a doubled quote across a piece.
+    // padded copy, and lines over 4 KiB in 4 KiB pieces; on every core, a
+    // block's lines in one pass, CR LF and all. Runs marked '@' of every
+    // length move each special byte over every place in a block, the line's
+    // end over the copy's edges, and a doubled quote across a piece.
     const OptionsCase cases[] = {
+        {"rfc CR LF", Options(kRfc), "@\r\n\"@\r\n\"\r\n@\r", {{"@"}, {"@\n"}, {"@\r"}}},
         {"rfc", Options(kRfc), "@,\"a\"\"b\",c\n", {{"@", "a\"b", "c"}}},
         {"rfc quoted run", Options(kRfc), "\"@\"\"x,\"y\n", {{"@\"x,y"}}},
         {"rfc escape and header",
@@ -229,8 +233,14 @@ TEST(ConversionOptions, SpecialBytesAtEveryPlaceInABlockAndAPiece) {
             for (auto& row : rows) {
                 for (auto& cell : row) cell = fill(cell, run);
             }
-            EXPECT_EQ(Convert(c.options, fill(c.input, run)).table, Table(rows))
-                << c.name << " " << length;
+            for (const bool partRows : {false, true}) {
+                const Outcome converted =
+                    Convert(c.options, fill(c.input, run), TextLineReader::kDefaultBlockSize,
+                            1 << 20, partRows);
+                EXPECT_EQ(converted.table, Table(rows))
+                    << c.name << " " << length << (partRows ? " every core" : "");
+                EXPECT_TRUE(converted.done) << c.name << " " << length;
+            }
         }
     }
 }
