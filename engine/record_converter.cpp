@@ -150,21 +150,17 @@ RecordConverter::LinesAdded RecordConverter::AddLines(const char* from, const ch
                                                       RowBuffer& rows) {
     LinesAdded added{0, 0, 0};
     if (from == end) return added;
-    const std::uint64_t linesBefore = m_line++;
-    if (m_line == 1 && m_from == From::InputStart && m_options.encoding == InputEncoding::Utf8 &&
-        std::string_view(from, static_cast<std::size_t>(end - from)).substr(0, 3) ==
-            kByteOrderMark) {
-        from += 3;
-        if (from == end) {  // the input is the mark alone: an empty file
-            added.lines = 1;
-            return added;
-        }
+    const std::uint64_t linesBefore = m_line;
+    // The first line is counted, and a byte-order mark dropped, as AddLine would.
+    std::string_view text(from, static_cast<std::size_t>(end - from));
+    if (!StartLine(text)) {
+        added.lines = 1;
+        return added;
     }
+    from = text.data();
     // Every byte may be an empty line's LF, which ends a row and begins the next.
-    const std::size_t size = static_cast<std::size_t>(end - from);
     const std::size_t rowsBefore = rows.View().size();
-    char* const start = rows.Room(size * (kLastCellEndSize + kRowStartSize) + kRowStartSize +
-                                  kLastCellEndSize + kSlack);
+    char* const start = rows.Room((text.size() + 1) * (kLastCellEndSize + kRowStartSize) + kSlack);
     char* to = start;
     if (!m_recordOpen) {
         to = PutTag(to, m_tags->rowAndCellStart, kRowStartSize);
