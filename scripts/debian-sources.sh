@@ -21,6 +21,24 @@
 #                             of the same archive as RELEASE's entry found by
 #                             debian_source_for: same address, same keys.
 #                             Returns 1, printing nothing, when none is found.
+#   apt_update_patiently APT-GET...
+#                             runs APT-GET update -qq (APT-GET being the
+#                             command and its options, e.g. sudo apt-get),
+#                             and again after a pause when it fails, twice:
+#                             a mirror in the middle of a sync serves index
+#                             files that do not match its Release file for a
+#                             while. Returns the last run's status. The pauses
+#                             are APT_UPDATE_PAUSES seconds ("20 60").
+
+apt_update_patiently() {
+    local pause
+    for pause in ${APT_UPDATE_PAUSES:-20 60}; do
+        "$@" update -qq && return 0
+        echo "apt-get update failed; trying again in $pause s" >&2
+        sleep "$pause"
+    done
+    "$@" update -qq
+}
 
 apt_source_files() {
     local SOURCELIST="" SOURCEPARTS="" part

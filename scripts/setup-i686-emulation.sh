@@ -79,7 +79,9 @@ configuration} to take the address of $backports from"
                 refuse "cannot add $backports to the package sources$root_note"
         fi
     fi
-    apt_get update -qq || refuse "apt-get update failed$root_note"
+    # An index still missing need not matter; the installs below say if it does.
+    apt_update_patiently apt_get ||
+        echo "i686 emulation: apt-get update failed; installing from the package lists there are" >&2
     if ! installed wine32:i386; then
         echo "setup: installing wine32:i386"
         apt_get install -y -qq --no-install-recommends wine32:i386 >/dev/null ||

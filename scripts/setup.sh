@@ -4,6 +4,8 @@
 # `setup.sh --bench` also installs what bench/compare measures against.
 set -euo pipefail
 
+. "$(dirname "${BASH_SOURCE[0]}")/debian-sources.sh"
+
 packages=(
     g++ cmake make libgtest-dev googletest
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
@@ -37,5 +39,8 @@ echo "setup: installing ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
+# With an index still missing, what the other indexes hold may be enough;
+# the install says so if it is not.
+apt_update_patiently $sudo apt-get ||
+    echo "setup: apt-get update failed; installing from the package lists there are" >&2
 $sudo apt-get install -y -qq "${missing[@]}" >/dev/null

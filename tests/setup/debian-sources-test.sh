@@ -145,4 +145,22 @@ else
     echo "FAIL: package source files in apt's order (got: $listed)"
     status=1
 fi
+# A failing update is tried three times in all, and stops at the first that works.
+calls=0
+apt_fails_until() {
+    calls=$((calls + 1))
+    [ "$2" = update ] && ((calls >= $1))
+}
+results=""
+for until in 3 4; do
+    calls=0
+    APT_UPDATE_PAUSES="0 0" apt_update_patiently apt_fails_until "$until" 2>/dev/null
+    results+="$?/$calls "
+done
+if [ "$results" = "0/3 1/3 " ]; then
+    echo "PASS: apt-get update tried again while a mirror syncs"
+else
+    echo "FAIL: apt-get update tried again while a mirror syncs (status/calls: $results)"
+    status=1
+fi
 exit $status
