@@ -203,7 +203,6 @@ bool RecordConverter::AddLinePiece(std::string_view piece, TableOutput& output, 
         static_cast<void>(StartLine(piece));
         m_lineInPieces = true;
     }
-    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
     // The output's own room, which reports a failed write at its commit.
     struct OutputRoom {
         TableOutput& output;
@@ -211,6 +210,17 @@ bool RecordConverter::AddLinePiece(std::string_view piece, TableOutput& output, 
         char* Room(std::size_t bytes) const { return output.Room(bytes); }
         void Commit(char* end) { failed = !output.Commit(end) || failed; }
     } out{output, false};
+    if (m_options.dialect == CsvDialect::Classic) {
+        // The cells closed so far: where the line ends is still unknown, so
+        // the first cell still open comes again with more of the line.
+        const char* const end = piece.data() + piece.size();
+        const char* const open = AddClassicCells(
+            piece.data(), end, m_lines == Lines::Read ? end + TextLineReader::kPadding : end, out,
+            false);
+        used = static_cast<std::size_t>(open - start);
+        return !out.failed;
+    }
+    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
     AddRfcLine(piece, out, true);
     used = static_cast<std::size_t>(piece.data() + piece.size() - start);
     return !out.failed;
@@ -315,7 +325,6 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
         const std::size_t last = line.find_last_of(delimiter);
         if (last != std::string_view::npos && last >= length) length = last + 1;
     }
-    AppendTag(out, m_tags->rowAndCellStart, kRowStartSize);
     // A short line is read from a copy with room after it, so that its
     // last bytes too are looked at 16 at a time.
     const char* from = line.data();
@@ -327,8 +336,20 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
         from = m_paddedLine.data();
         readableEnd = from + m_paddedLine.size();
     }
-    const char* const end = from + length;
+    AddClassicCells(from, from + length, readableEnd, out, true);
+    AppendTag(out, m_tags->lastCellEnd, kLastCellEndSize);
+}
+
+// The cells of [from, end), readable up to `readableEnd`: a line's trimmed
+// bytes, whose last cell ends at `end`, or (`lineEnds` false) a long line's
+// piece, whose last cell may go on past it and so is left out. Returns where
+// the cell left out starts. The row is begun at the first cell written, so
+// a piece that closes no cell writes nothing.
+template <class Out>
+const char* RecordConverter::AddClassicCells(const char* from, const char* end,
+                                             const char* readableEnd, Out& out, bool lineEnds) {
     for (;;) {
+        const char* const cell = from;
         const char* textEnd = nullptr;
         const char* stop = nullptr;
         if (from != end && *from == '"') {
@@ -348,16 +369,20 @@ void RecordConverter::AddClassicLine(std::string_view line, Out& out) {
             stop = FindDelimiter(from, end, readableEnd);
             textEnd = stop;
         }
+        if (stop == end && !lineEnds) return cell;
+        if (!m_recordOpen) {
+            AppendTag(out, m_tags->rowAndCellStart, kRowStartSize);
+            m_recordOpen = true;
+        }
         if constexpr (std::is_same<Out, MadeRoom>::value) {
             out.at = PutCellText(from, textEnd, readableEnd, out.at);
         } else {
             AppendCellText(from, textEnd, readableEnd, out);
         }
-        if (stop == end) break;
+        if (stop == end) return end;
         AppendTag(out, m_tags->cellEndAndStart, kCellEndAndStartSize);
         from = stop + 1;
     }
-    AppendTag(out, m_tags->lastCellEnd, kLastCellEndSize);
 }
 
 // Converts [from, end) of a line under RFC 4180 into room at `to` of at

@@ -64,11 +64,13 @@ public:
     bool AddsWholeLines() const;
     LinesAdded AddLines(const char* from, const char* end, RowBuffer& rows);
 
-    // A piece of a long line under RFC 4180, the start of the line or more
-    // of it, its LF not yet read: its bytes go on the record in `output`,
-    // which must take part rows, and the line's rest comes to AddLine. Sets
-    // `used` to the bytes taken: all but a last CR, which may begin the
-    // line's CR LF. False when the output failed.
+    // A piece of a long line, the start of the line or more of it, its LF
+    // not yet read: what can be converted of it goes on the record in
+    // `output`, which must take part rows, and the line's rest comes to
+    // AddLine. Sets `used` to the bytes taken: under RFC 4180 all but a last
+    // CR, which may begin the line's CR LF; in the classic dialect those of
+    // the cells a delimiter closes, as the line's end may change the last
+    // (its trimming, an unclosed quote). False when the output failed.
     bool AddLinePiece(std::string_view piece, TableOutput& output, std::size_t& used);
     // Whether pieces of a line have been added and its rest has not.
     bool LineInPieces() const { return m_lineInPieces; }
@@ -108,6 +110,9 @@ private:
     bool AddLineTo(std::string_view line, Out& out);
     template <class Out>
     void AddClassicLine(std::string_view line, Out& out);
+    template <class Out>
+    const char* AddClassicCells(const char* from, const char* end, const char* readableEnd,
+                                Out& out, bool lineEnds);
     template <class Out>
     bool AddRfcLine(std::string_view line, Out& out, bool lineGoesOn = false);
     template <class Stops>

@@ -252,10 +252,16 @@ RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& out
 RowsResult WriteRecordsInBlocks(ConversionHost& host, InputFile& input, TableOutput& output,
                                 std::size_t blockSize, const ConversionOptions& options,
                                 std::uint64_t& lineNumber) {
-    // Under RFC 4180 a long line goes in pieces, its bytes written as they
-    // come; the classic dialect's cells and trimming need the line whole.
+    // A long line goes in pieces, written as they come: under RFC 4180 its
+    // bytes, in the classic dialect its closed cells. The last cell's
+    // trimming looks for double-byte characters from the cell's start, which
+    // is where one starts in the whole line too unless the delimiter may be
+    // a lead byte; then the line is held whole.
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-    if (options.dialect == CsvDialect::Rfc4180) reader.OfferPieces(kLongLinePiece);
+    if (options.dialect == CsvDialect::Rfc4180 ||
+        !LeadBytesOf(options)(static_cast<unsigned char>(options.delimiter))) {
+        reader.OfferPieces(kLongLinePiece);
+    }
     reader.GatherLines(kBlocksOfLines * blockSize);
     output.WriteBehind();
     RecordRows rows(host, reader, output, options, lineNumber);

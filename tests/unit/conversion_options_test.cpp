@@ -287,12 +287,13 @@ TEST(ConversionOptions, RecordsOverBlocksOnEveryCoreGiveTheOneThreadTable) {
     }
 }
 
-// Under RFC 4180 a buffered run takes a line of 64 KiB or more in pieces and
-// writes its bytes as they come: quoted fields, a CR LF and a record begun
+// A buffered run takes a line of 64 KiB or more in pieces and writes them as
+// they come (under RFC 4180 its bytes, in the classic dialect its closed
+// cells): quoted fields, a CR LF, trailing white space and a record begun
 // on an earlier line cross a piece's end, and the table and failures are a
 // run's that holds each line whole.
 TEST(ConversionOptions, LongLinesInPiecesGiveTheWholeLinesTable) {
-    static const char kAlphabet[] = {',', ';', '"', '"', '\r', 'a', '<', ' '};
+    static const char kAlphabet[] = {',', ';', '"', '"', '\r', 'a', '<', ' ', '\t'};
     std::mt19937 random(5);
     std::string lines;
     for (int i = 1; i <= 400000; ++i) {
@@ -313,10 +314,15 @@ TEST(ConversionOptions, LongLinesInPiecesGiveTheWholeLinesTable) {
         {"the same with its quote open", "\"" + std::string(2 * piece.size() + 1, 'e')},
         {"a quote never closed, after a long line",
          std::string(100000, 'l') + "\n\"" + std::string(150000, 'u')},
+        {"white space and delimiters after a piece's end", piece + ",;\t \t;, \r\n"},
+        {"a quoted cell closed after a piece's end, and one never closed",
+         "\"" + piece + "\";\",\t\"" + piece + "\" \n"},
     };
     for (const auto& c : cases) {
         for (const ConversionOptions& options :
-             {Options(kRfc, ',', true, true, kUtf8), Options(kRfc, ';')}) {
+             {Options(kRfc, ',', true, true, kUtf8), Options(kRfc, ';'),
+              Options(kClassic, ',', true, true, kUtf8), Options(kClassic, '\t', true),
+              Options(kClassic, ';')}) {
             const Outcome whole = Convert(options, c.input);
             for (const std::size_t block : {std::size_t{4096}, std::size_t{65536}}) {
                 const Outcome pieces = Convert(options, c.input, block, 1 << 20, true);
