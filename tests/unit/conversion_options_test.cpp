@@ -36,12 +36,14 @@ struct Outcome {
 // A run on one thread, or, when the output takes part rows, on every core.
 Outcome Convert(const ConversionOptions& options, const std::string& input,
                 std::size_t blockSize = TextLineReader::kDefaultBlockSize,
-                std::size_t chunk = 1 << 20, bool partRows = false) {
+                std::size_t chunk = 1 << 20, bool partRows = false, long long failAfter = -1) {
     DetailHost host;
     Outcome run{false, "", {}};
     run.done = RunConversion(
         host, options,
-        [&](const std::string&) { return std::make_unique<MemoryInputFile>(input, chunk); },
+        [&](const std::string&) {
+            return std::make_unique<MemoryInputFile>(input, chunk, failAfter);
+        },
         [&](ConversionHost&) { return std::make_unique<PieceCollector>(run.table, partRows); },
         blockSize, [](const std::string&) { return std::nullopt; });
     run.failures = host.failures;
@@ -331,6 +333,22 @@ TEST(ConversionOptions, LongLinesInPiecesGiveTheWholeLinesTable) {
             }
         }
     }
+}
+
+// A read error inside a long line's pieces in the classic dialect: the
+// cells converted stay, in a closed row, and the cell still open is cut.
+TEST(ConversionOptions, ReadErrorInsideALongLineClosesItsRow) {
+    const std::string longCell(70000, 'a');
+    const Outcome run =
+        Convert(Options(kClassic, ';', true), "x;\"" + longCell + "\";" + std::string(90000, 'b'),
+                4096, 1 << 20, true, 150000);
+    EXPECT_FALSE(run.done);
+    // Compared without printing 70 KB on a failure.
+    EXPECT_TRUE(run.table == "<table><tr>\r\n<td>x</td>\r\n<td>" + longCell +
+                                 "</td>\r\n<td></td></tr>\r\n</table>")
+        << run.table.size() << " bytes, ending " << run.table.substr(run.table.size() - 40);
+    ASSERT_EQ(run.failures.size(), 1u);
+    EXPECT_EQ(run.failures[0].rfind(messages::kErrorReadingFile, 0), 0u) << run.failures[0];
 }
 
 TEST(ConversionOptions, DefaultEquivalentOptionsGiveTheDialogsBytes) {
