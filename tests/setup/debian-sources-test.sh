@@ -146,11 +146,7 @@ else
     status=1
 fi
 # A failing update is tried three times in all, and stops at the first that works.
-calls=0
-apt_fails_until() {
-    calls=$((calls + 1))
-    [ "$2" = update ] && ((calls >= $1))
-}
+apt_fails_until() { [ "$2" = update ] && (((calls += 1) >= $1)); }
 results=""
 for until in 3 4; do
     calls=0
