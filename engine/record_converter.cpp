@@ -195,6 +195,11 @@ bool RecordConverter::AddLineTo(std::string_view line, Out& out) {
     return true;
 }
 
+bool RecordConverter::TakesLinePieces() const {
+    return m_options.dialect == CsvDialect::Rfc4180 ||
+           !m_isLeadByte(static_cast<unsigned char>(m_options.delimiter));
+}
+
 bool RecordConverter::AddLinePiece(std::string_view piece, TableOutput& output, std::size_t& used) {
     const char* const start = piece.data();
     if (!m_lineInPieces) {

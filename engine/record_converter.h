@@ -72,6 +72,11 @@ public:
     // the cells a delimiter closes, as the line's end may change the last
     // (its trimming, an unclosed quote). False when the output failed.
     bool AddLinePiece(std::string_view piece, TableOutput& output, std::size_t& used);
+    // Whether a long line may come in pieces: in the classic dialect not when
+    // the delimiter may be a lead byte, as the last cell's trimming looks for
+    // double-byte characters from the cell's start, which is then perhaps
+    // not where one starts in the whole line.
+    bool TakesLinePieces() const;
     // Whether pieces of a line have been added and its rest has not.
     bool LineInPieces() const { return m_lineInPieces; }
 

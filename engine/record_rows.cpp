@@ -79,6 +79,8 @@ public:
         bool m_converted = false;  // false when memory ran out
     };
 
+    bool TakesLinePieces() const { return m_converter.TakesLinePieces(); }
+
     // Whatever is not a block of lines: a long line, the end, a failure.
     void Other(TextLineReader::Lines read) {
         if (read == TextLineReader::Lines::LongLine) {
@@ -252,19 +254,13 @@ RowsResult WriteRecords(ConversionHost& host, InputFile& input, TableOutput& out
 RowsResult WriteRecordsInBlocks(ConversionHost& host, InputFile& input, TableOutput& output,
                                 std::size_t blockSize, const ConversionOptions& options,
                                 std::uint64_t& lineNumber) {
-    // A long line goes in pieces, written as they come: under RFC 4180 its
-    // bytes, in the classic dialect its closed cells. The last cell's
-    // trimming looks for double-byte characters from the cell's start, which
-    // is where one starts in the whole line too unless the delimiter may be
-    // a lead byte; then the line is held whole.
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
-    if (options.dialect == CsvDialect::Rfc4180 ||
-        !LeadBytesOf(options)(static_cast<unsigned char>(options.delimiter))) {
-        reader.OfferPieces(kLongLinePiece);
-    }
+    RecordRows rows(host, reader, output, options, lineNumber);
+    // A long line goes in pieces, written as they come: under RFC 4180 its
+    // bytes, in the classic dialect its closed cells.
+    if (rows.TakesLinePieces()) reader.OfferPieces(kLongLinePiece);
     reader.GatherLines(kBlocksOfLines * blockSize);
     output.WriteBehind();
-    RecordRows rows(host, reader, output, options, lineNumber);
     ConvertBlocksOnEveryCore<RecordRows::Job>(reader, rows);
     return rows.result;
 }
