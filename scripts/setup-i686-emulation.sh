@@ -58,6 +58,8 @@ qemu_fast_enough() {
 
 qemu_changed=0
 if ! installed wine32:i386 || ! qemu_fast_enough; then
+    # Without root every step below fails; say so before apt's retries wait.
+    as_root true || refuse "cannot install wine32:i386 and qemu-user$root_note"
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         as_root dpkg --add-architecture i386 ||
             refuse "cannot add the i386 architecture to dpkg$root_note"

@@ -159,4 +159,21 @@ else
     echo "FAIL: apt-get update tried again while a mirror syncs (status/calls: $results)"
     status=1
 fi
+# Without root or sudo, the emulation's set-up refuses before it updates.
+fakes="$samples/bin"
+mkdir -p "$fakes"
+printf '#!/bin/sh\necho 1000\n' >"$fakes/id"
+printf '#!/bin/sh\necho "$@" >>"%s/sudo-calls"\nexit 1\n' "$samples" >"$fakes/sudo"
+# A recent qemu-user is there; wine32:i386 is not.
+printf '#!/bin/sh\ncase "$*" in *qemu*Status*) echo "install ok installed" ;;
+*qemu*) echo 1:8.2 ;; *) exit 1 ;; esac\n' >"$fakes/dpkg-query"
+printf '#!/bin/sh\n[ "$1" = --print-architecture ] && echo amd64 || echo i386\n' >"$fakes/dpkg"
+chmod +x "$fakes"/*
+said=$(PATH="$fakes:$PATH" "$root/scripts/setup-i686-emulation.sh" 2>&1)
+if [ $? = 1 ] && ! grep -q update "$samples/sudo-calls" && [[ $said == *"not root"* ]]; then
+    echo "PASS: no root, no updates: the emulation's set-up refuses at once"
+else
+    echo "FAIL: no root, no updates: the emulation's set-up refuses at once (said: $said)"
+    status=1
+fi
 exit $status
