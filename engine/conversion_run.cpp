@@ -163,7 +163,8 @@ RowsResult WriteRowsInBlocks(ConversionHost& host, InputFile& input, TableOutput
     // tests, cut small pieces.)
     reader.OfferPieces(kBlocksOfLines * blockSize);
     reader.GatherLines(kBlocksOfLines * blockSize);
-    reader.CutLongLines(ClosedCellsLength);
+    reader.CutLongLines(
+        [](const char* piece, std::size_t size) { return ClosedCellsLength(piece, size); });
     // A line that cannot be cut is converted by one thread while the others
     // wait: its blocks are best written on another.
     output.WriteBehind();

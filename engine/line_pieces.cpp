@@ -15,16 +15,22 @@ namespace {
 // case (about 11 bytes a byte) still fits in a buffered output's block.
 constexpr std::size_t kWindow = std::size_t{64} * 1024;
 
-// Where the cell that starts at `from` ends in [line, end): at its closing
-// comma, or at end when there is none (yet).
-const char* CellEnd(const char* line, const char* from, const char* end) {
-    if (from != end && *from == '"') return FindQuotedCell(line, from, end).stop;
-    return FindInLine(kCommas, line, from, end);
+// Where the cell that starts at `from` ends: at the delimiter that closes
+// it, or at end when there is none (yet). A quoted cell is closed only by a
+// delimiter right after a quote, the opening one included.
+const char* CellEnd(const char* from, const char* end, char delimiter = ',') {
+    const char* stop = from;
+    if (from != end && *from == '"') {
+        do {
+            stop = byte_scan::Find(stop + 1, end, delimiter);
+        } while (stop && stop[-1] != '"');
+    } else {
+        stop = byte_scan::Find(from, end, delimiter);
+    }
+    return stop ? stop : end;
 }
 
-bool FirstCellOpen(const char* line, const char* from, const char* end) {
-    return CellEnd(line, from, end) == end;
-}
+bool FirstCellOpen(const char* from, const char* end) { return CellEnd(from, end) == end; }
 
 // Writes at `to` the cells at the start of [piece, end) that a comma
 // closes, each with the tags that open the next cell, and returns where the
@@ -74,9 +80,9 @@ char* BeginRowUnless(bool rowBegun, char* to) {
 
 }  // namespace
 
-std::size_t ClosedCellsLength(const char* piece, std::size_t size) {
+std::size_t ClosedCellsLength(const char* piece, std::size_t size, char delimiter) {
     const char* const end = piece + size;
-    const char* const comma = byte_scan::FindLast(piece, end, ',');
+    const char* const comma = byte_scan::FindLast(piece, end, delimiter);
     if (!comma) return 0;
     // With no quote before it, every comma closes a cell. A comma right after
     // a quote closes one whatever came before it, and so then does every
@@ -84,13 +90,13 @@ std::size_t ClosedCellsLength(const char* piece, std::size_t size) {
     // back on the common line; a quote that opens a cell still open may
     // take a look further back, for the last comma a quote comes before.
     const char* quote = byte_scan::FindLast(piece, comma, '"');
-    if (!quote || quote[1] == ',') return static_cast<std::size_t>(comma + 1 - piece);
+    if (!quote || quote[1] == delimiter) return static_cast<std::size_t>(comma + 1 - piece);
     while ((quote = byte_scan::FindLast(piece, quote, '"')) != nullptr) {
-        if (quote[1] == ',') return static_cast<std::size_t>(quote + 2 - piece);
+        if (quote[1] == delimiter) return static_cast<std::size_t>(quote + 2 - piece);
     }
     // Quotes but none before a comma: the cells are walked from the start.
     const char* closed = piece;
-    for (const char* stop; (stop = CellEnd(piece, closed, end)) != end;) closed = stop + 1;
+    for (const char* stop; (stop = CellEnd(closed, end, delimiter)) != end;) closed = stop + 1;
     return static_cast<std::size_t>(closed - piece);
 }
 
@@ -110,9 +116,9 @@ bool AppendLinePieceOnDisk(std::string_view piece, bool& rowBegun, TableOutput& 
     while (from != end) {
         const char* windowEnd = from + std::min(kWindow, static_cast<std::size_t>(end - from));
         std::size_t room = ClosedCellsRoom(from, windowEnd);
-        if (windowEnd != end && FirstCellOpen(piece.data(), from, windowEnd)) {
+        if (windowEnd != end && FirstCellOpen(from, windowEnd)) {
             // A cell longer than a window goes alone, once it is closed.
-            const char* const comma = CellEnd(piece.data(), from, end);
+            const char* const comma = CellEnd(from, end);
             if (comma == end) break;
             windowEnd = comma + 1;
             room = PaddedTags::kRowAndCellStartSize + static_cast<std::size_t>(windowEnd - from) +

@@ -105,6 +105,7 @@ RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest 
       m_lines(lines) {
     m_tags =
         options.headerRow && from == From::InputStart ? &kHeaderTags : &row_cells::kPaddedDataTags;
+    m_lineInPieces = m_recordOpen = from == From::LinePart;
 }
 
 std::size_t RecordConverter::RoomFor(std::size_t lineSize) {
@@ -231,6 +232,34 @@ bool RecordConverter::AddLinePiece(std::string_view piece, TableOutput& output, 
     return !out.failed;
 }
 
+TextLineReader::LongLineCut RecordConverter::LineCut() const {
+    if (m_options.dialect != CsvDialect::Classic || !TakesLinePieces()) return nullptr;
+    const char delimiter = m_options.delimiter;
+    if (m_options.encoding != InputEncoding::Utf8) {
+        return [delimiter](const char* piece, std::size_t size) {
+            return ClosedCellsLength(piece, size, delimiter);
+        };
+    }
+    // A byte-order mark that is dropped before the first cell is looked
+    // past; one that is a cell's text can only close fewer cells that way.
+    return [delimiter](const char* piece, std::size_t size) {
+        const std::size_t mark =
+            std::string_view(piece, size).substr(0, 3) == kByteOrderMark ? 3 : 0;
+        const std::size_t cut = ClosedCellsLength(piece + mark, size - mark, delimiter);
+        return cut > 0 ? mark + cut : 0;
+    };
+}
+
+void RecordConverter::AddLinePart(std::string_view part, RowBuffer& rows) {
+    if (!m_lineInPieces) {
+        static_cast<void>(StartLine(part));
+        m_lineInPieces = true;
+    }
+    const char* const end = part.data() + part.size();
+    AddClassicCells(part.data(), end, m_lines == Lines::Read ? end + TextLineReader::kPadding : end,
+                    rows, false);
+}
+
 void RecordConverter::CloseRecord(RowBuffer& row) {
     if (!m_recordOpen) return;
     AppendTag(row, m_tags->lastCellEnd, kLastCellEndSize);
@@ -239,7 +268,9 @@ void RecordConverter::CloseRecord(RowBuffer& row) {
 
 bool RecordConverter::StandsWhereBegan(const RecordConverter& next) const {
     if (next.m_from == From::InputStart) return m_line == 0;
-    return m_line > 0 && !m_recordOpen && m_tags == &row_cells::kPaddedDataTags;
+    const bool inLinePart = next.m_from == From::LinePart;
+    return m_line > 0 && m_lineInPieces == inLinePart && m_recordOpen == inLinePart &&
+           m_tags == &row_cells::kPaddedDataTags;
 }
 
 void RecordConverter::TakeOver(const RecordConverter& next) {
@@ -247,6 +278,7 @@ void RecordConverter::TakeOver(const RecordConverter& next) {
     m_line += next.m_line;
     m_state = next.m_state;
     m_recordOpen = next.m_recordOpen;
+    m_lineInPieces = next.m_lineInPieces;
     m_tags = next.m_tags;
 }
 

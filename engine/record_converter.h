@@ -22,8 +22,9 @@ class RecordConverter {
 public:
     // Where the lines a converter is given begin: at the input's start, or
     // at a record's start somewhere after it (no byte-order mark, no header),
-    // for converting later lines ahead, side by side.
-    enum class From : unsigned char { InputStart, LaterRecord };
+    // or in a long line after a cut (see LineCut), its row begun and the line
+    // counted: for converting later lines ahead, side by side.
+    enum class From : unsigned char { InputStart, LaterRecord, LinePart };
     // What the lines are: any text, or lines as TextLineReader delivers
     // them, which may be read past their ends (kPadding bytes), so that
     // their last bytes too are looked at 16 at a time without a copy.
@@ -77,6 +78,14 @@ public:
     // double-byte characters from the cell's start, which is then perhaps
     // not where one starts in the whole line.
     bool TakesLinePieces() const;
+    // Where a long line may be cut so that its parts convert apart, side by
+    // side: in the classic dialect after a delimiter that closes a cell, when
+    // it takes pieces. None under RFC 4180, where a quoted field may span
+    // lines.
+    TextLineReader::LongLineCut LineCut() const;
+    // A long line's start or more of it up to such a cut: its cells, all
+    // closed, as AddLinePiece adds them, into `rows`.
+    void AddLinePart(std::string_view part, RowBuffer& rows);
     // Whether pieces of a line have been added and its rest has not.
     bool LineInPieces() const { return m_lineInPieces; }
 

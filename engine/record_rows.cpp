@@ -3,6 +3,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "blocks_on_every_core.h"
@@ -39,12 +40,15 @@ public:
     // Reads the next line and adds it, in pieces when the reader offers
     // them; false when the rows end.
     bool AddNextLine() {
-        ++m_lineNumber;
+        // A line begun by parts cut from it was counted with the first.
+        if (!m_converter.LineInPieces()) ++m_lineNumber;
         std::string_view line;
         for (;;) {
             const TextLineReader::Result read = m_reader.ReadLine(line);
             if (read == TextLineReader::Result::Piece) {
-                if (!AddPiece(line)) return false;
+                std::size_t used = 0;
+                if (!AddPiece(line, used)) return false;
+                m_reader.Consume(used);
                 continue;
             }
             if (read == TextLineReader::Result::Line || read == TextLineReader::Result::LastLine) {
@@ -80,10 +84,13 @@ public:
     };
 
     bool TakesLinePieces() const { return m_converter.TakesLinePieces(); }
+    TextLineReader::LongLineCut LineCut() const { return m_converter.LineCut(); }
 
-    // Whatever is not a block of lines: a long line, the end, a failure.
+    // Whatever is not a block of lines: a long line, the end, a failure. A
+    // line whose last part was cut where the input ends or fails ends as
+    // one read in pieces does.
     void Other(TextLineReader::Lines read) {
-        if (read == TextLineReader::Lines::LongLine) {
+        if (read == TextLineReader::Lines::LongLine || m_converter.LineInPieces()) {
             ended = !AddNextLine();
         } else {
             Finish(read == TextLineReader::Lines::Error);
@@ -120,16 +127,14 @@ private:
     }
 
     // A long line's piece goes straight to the output, after the row so far
-    // of a record that opened on an earlier line.
-    bool AddPiece(std::string_view piece) {
+    // of a record that opened on an earlier line; `used` is the bytes taken.
+    bool AddPiece(std::string_view piece, std::size_t& used) {
         m_host.RefreshPaths();
         if (!m_record.View().empty() && !WriteRecord()) return false;
-        std::size_t used = 0;
         if (!m_converter.AddLinePiece(piece, m_output, used)) {
             End(RowsOutcome::WriteFailed);
             return false;
         }
-        m_reader.Consume(used);
         return true;
     }
 
@@ -180,11 +185,21 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
     m_lineCount = 0;
     m_converted = FitsInMemory([&] {
         m_rows.ExpectAbout(3 * lines.Size());  // rows take two to three times their lines
-        m_converter.emplace(
-            m_run.m_options, LeadBytesOf(m_run.m_options),
-            first ? RecordConverter::From::InputStart : RecordConverter::From::LaterRecord,
-            RecordConverter::Lines::Read);
+        using From = RecordConverter::From;
+        m_converter.emplace(m_run.m_options, LeadBytesOf(m_run.m_options),
+                            lines.ContinuesLine() ? From::LinePart
+                            : first               ? From::InputStart
+                                                  : From::LaterRecord,
+                            RecordConverter::Lines::Read);
         RecordConverter& converter = *m_converter;
+        if (lines.EndsInLine()) {
+            // A part of a long line up to a cut: its cells go out as they
+            // are, the row left open for the next part.
+            converter.AddLinePart(std::string_view(lines.Next(), lines.Size()), m_rows);
+            m_lineCount = lines.ContinuesLine() ? 0 : 1;
+            m_wholeRows = m_rows.View().size();
+            return;
+        }
         if (converter.AddsWholeLines()) {
             // The lines are left as they are, to be converted again one by
             // one if need be.
@@ -200,7 +215,8 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
             m_lines.emplace_back();
             if (!lines.NextLine(m_lines.back())) {
                 m_lines.pop_back();
-                m_lineCount = m_lines.size();
+                // The rest of a cut line was counted with its first part.
+                m_lineCount = m_lines.size() - (lines.ContinuesLine() ? 1 : 0);
                 return;
             }
             if (converter.AddLine(m_lines.back(), m_rows)) ++m_rowsEnded;
@@ -223,17 +239,27 @@ void RecordRows::Job::Write(TextLineReader::LineBlock& lines) {
         m_run.m_lineNumber += m_lineCount;
         return;
     }
-    // Begun inside a record, or cut short by memory: converted again from
-    // where the rows written stand (the lines taken one by one, then those
-    // still in the block). A line that does not fit now is the one counted.
+    // Begun inside a record or the header's long line, or cut short by
+    // memory: converted again from where the rows written stand (the lines
+    // taken one by one, then those still in the block). A line that does
+    // not fit now is the one counted.
     const bool fitted = FitsInMemory([&] {
+        if (lines.EndsInLine()) {
+            if (!lines.ContinuesLine()) ++m_run.m_lineNumber;
+            std::size_t used = 0;
+            m_run.AddPiece(std::string_view(lines.Next(), lines.Size()), used);
+            return;
+        }
+        bool counted = lines.ContinuesLine();  // the rest of a cut line
+        const auto add = [&](std::string_view line) {
+            if (!std::exchange(counted, false)) ++m_run.m_lineNumber;
+            return m_run.AddLine(line);
+        };
         for (const std::string_view line : m_lines) {
-            ++m_run.m_lineNumber;
-            if (!m_run.AddLine(line)) return;
+            if (!add(line)) return;
         }
         for (std::string_view line; lines.NextLine(line);) {
-            ++m_run.m_lineNumber;
-            if (!m_run.AddLine(line)) return;
+            if (!add(line)) return;
         }
     });
     if (!fitted) m_run.End(RowsOutcome::OutOfMemory);
@@ -257,8 +283,11 @@ RowsResult WriteRecordsInBlocks(ConversionHost& host, InputFile& input, TableOut
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
     RecordRows rows(host, reader, output, options, lineNumber);
     // A long line goes in pieces, written as they come: under RFC 4180 its
-    // bytes, in the classic dialect its closed cells.
+    // bytes, in the classic dialect its closed cells. There it is cut after
+    // the last cell a piece closes, and its parts are converted on every core
+    // like blocks of lines; only a cell longer than a piece is left to one.
     if (rows.TakesLinePieces()) reader.OfferPieces(kLongLinePiece);
+    if (const TextLineReader::LongLineCut cut = rows.LineCut()) reader.CutLongLines(cut);
     reader.GatherLines(kBlocksOfLines * blockSize);
     output.WriteBehind();
     ConvertBlocksOnEveryCore<RecordRows::Job>(reader, rows);

@@ -42,8 +42,8 @@ void AppendLastPieceOnDisk(std::string_view line, LeadByteTest isLeadByte, RowBu
 
 // Where a long line can be cut (a TextLineReader::LongLineCut): the length
 // of the start of `piece`, which starts where a cell does, that ends right
-// after a comma closing a cell; 0 when no cell in it is closed yet.
-std::size_t ClosedCellsLength(const char* piece, std::size_t size);
+// after a delimiter closing a cell; 0 when no cell in it is closed yet.
+std::size_t ClosedCellsLength(const char* piece, std::size_t size, char delimiter = ',');
 // The cells of such a start of a line, each with the tags that open the
 // next one, after the row's start unless `rowBegun`. `piece` is followed by
 // TextLineReader::kPadding readable bytes.

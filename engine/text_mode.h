@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "byte_scan.h"
@@ -127,13 +129,13 @@ public:
     // cut, so that the part before the cut can be converted without the
     // rest; 0 when there is no such place. `piece` is the line from its
     // start or its last cut on, with no LF, followed by kPadding readable bytes.
-    using LongLineCut = std::size_t (*)(const char* piece, std::size_t size);
+    using LongLineCut = std::function<std::size_t(const char* piece, std::size_t size)>;
 
     // From now on, ReadLines hands over a line too long for a block (or
     // for a piece, when offered) in blocks as well, each up to where `cut`
     // says, so that the parts can be converted apart. Only a line that
     // cannot be cut there is a LongLine, and ReadLine delivers the rest of it.
-    void CutLongLines(LongLineCut cut) { m_cut = cut; }
+    void CutLongLines(LongLineCut cut) { m_cut = std::move(cut); }
 
     // Every whole line read so far, with the buffer holding them, into
     // `block`; the block's own buffer is reused for what follows. ReadLine
@@ -193,7 +195,7 @@ private:
     bool m_finished = false;
     bool m_failed = false;
     bool m_shortRead = false;  // the last read gave less than asked for
-    LongLineCut m_cut = nullptr;
+    LongLineCut m_cut;
     bool m_lineCut = false;  // the next line handed over continues a cut one
     std::string m_failureReason;
 };

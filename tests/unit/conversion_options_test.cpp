@@ -319,6 +319,9 @@ TEST(ConversionOptions, LongLinesInPiecesGiveTheWholeLinesTable) {
         {"white space and delimiters after a piece's end", piece + ",;\t \t;, \r\n"},
         {"a quoted cell closed after a piece's end, and one never closed",
          "\"" + piece + "\";\",\t\"" + piece + "\" \n"},
+        {"a byte-order mark before a quoted cell longer than a piece",
+         kBom + "\"a,;\t" + piece + "\",b\n"},
+        {"the input's end right after a piece's last delimiter", piece + ","},
     };
     for (const auto& c : cases) {
         for (const ConversionOptions& options :

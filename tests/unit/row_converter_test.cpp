@@ -199,6 +199,9 @@ TEST(RowConverter, LongLinesAreCutAfterAClosedCell) {
     for (const auto& c : cases) {
         EXPECT_EQ(ClosedCellsLength(c.piece, std::strlen(c.piece)), c.cut) << c.piece;
     }
+    // Another delimiter: a comma is then text.
+    EXPECT_EQ(ClosedCellsLength("a;\"b,c\";d", 9, ';'), 8u);
+    EXPECT_EQ(ClosedCellsLength("a;\"b;c,d", 9, ';'), 2u);
 }
 
 // Blocks of lines are converted with their line ends found along the way,
