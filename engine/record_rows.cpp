@@ -86,6 +86,15 @@ public:
     bool TakesLinePieces() const { return m_converter.TakesLinePieces(); }
     TextLineReader::LongLineCut LineCut() const { return m_converter.LineCut(); }
 
+    // After memory ran out inside a long line, the row its pieces began in
+    // the output is closed, as after a read error, so the table stays
+    // well-formed.
+    void CloseRowBegun() {
+        if (!m_converter.LineInPieces() || !m_converter.RecordOpen()) return;
+        m_converter.CloseRecord(m_record);
+        if (WriteRecord()) m_output.RowsEnded(1);
+    }
+
     // Whatever is not a block of lines: a long line, the end, a failure. A
     // line whose last part was cut where the input ends or fails ends as
     // one read in pieces does.
@@ -291,5 +300,6 @@ RowsResult WriteRecordsInBlocks(ConversionHost& host, InputFile& input, TableOut
     reader.GatherLines(kBlocksOfLines * blockSize);
     output.WriteBehind();
     ConvertBlocksOnEveryCore<RecordRows::Job>(reader, rows);
+    if (rows.result.outcome == RowsOutcome::OutOfMemory) rows.CloseRowBegun();
     return rows.result;
 }
