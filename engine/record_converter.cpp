@@ -197,8 +197,10 @@ bool RecordConverter::AddLineTo(std::string_view line, Out& out) {
 }
 
 bool RecordConverter::TakesLinePieces() const {
+    const char delimiter = m_options.delimiter;
     return m_options.dialect == CsvDialect::Rfc4180 ||
-           !m_isLeadByte(static_cast<unsigned char>(m_options.delimiter));
+           (delimiter != '\r' && delimiter != '\n' &&
+            !m_isLeadByte(static_cast<unsigned char>(delimiter)));
 }
 
 bool RecordConverter::AddLinePiece(std::string_view piece, TableOutput& output, std::size_t& used) {
@@ -233,8 +235,10 @@ bool RecordConverter::AddLinePiece(std::string_view piece, TableOutput& output, 
 }
 
 TextLineReader::LongLineCut RecordConverter::LineCut() const {
-    if (m_options.dialect != CsvDialect::Classic || !TakesLinePieces()) return nullptr;
     const char delimiter = m_options.delimiter;
+    if (m_options.dialect != CsvDialect::Classic || !TakesLinePieces() || delimiter == '"') {
+        return nullptr;
+    }
     if (m_options.encoding != InputEncoding::Utf8) {
         return [delimiter](const char* piece, std::size_t size) {
             return ClosedCellsLength(piece, size, delimiter);

@@ -76,12 +76,14 @@ public:
     // Whether a long line may come in pieces: in the classic dialect not when
     // the delimiter may be a lead byte, as the last cell's trimming looks for
     // double-byte characters from the cell's start, which is then perhaps
-    // not where one starts in the whole line.
+    // not where one starts in the whole line; nor when it is a CR, which at
+    // a piece's end may begin the line's CR LF.
     bool TakesLinePieces() const;
     // Where a long line may be cut so that its parts convert apart, side by
     // side: in the classic dialect after a delimiter that closes a cell, when
-    // it takes pieces. None under RFC 4180, where a quoted field may span
-    // lines.
+    // it takes pieces and the delimiter is not the quote, which would make a
+    // cut delimiter a quoted cell's end as well. None under RFC 4180, where
+    // a quoted field may span lines.
     TextLineReader::LongLineCut LineCut() const;
     // A long line's start or more of it up to such a cut: its cells, all
     // closed, as AddLinePiece adds them, into `rows`.

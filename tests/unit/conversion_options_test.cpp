@@ -327,7 +327,7 @@ TEST(ConversionOptions, LongLinesInPiecesGiveTheWholeLinesTable) {
         for (const ConversionOptions& options :
              {Options(kRfc, ',', true, true, kUtf8), Options(kRfc, ';'),
               Options(kClassic, ',', true, true, kUtf8), Options(kClassic, '\t', true),
-              Options(kClassic, ';')}) {
+              Options(kClassic, ';'), Options(kClassic, '\r'), Options(kClassic, '"')}) {
             const Outcome whole = Convert(options, c.input);
             for (const std::size_t block : {std::size_t{4096}, std::size_t{65536}}) {
                 const Outcome pieces = Convert(options, c.input, block, 1 << 20, true);
