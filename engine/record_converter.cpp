@@ -239,16 +239,12 @@ TextLineReader::LongLineCut RecordConverter::LineCut() const {
     if (m_options.dialect != CsvDialect::Classic || !TakesLinePieces() || delimiter == '"') {
         return nullptr;
     }
-    if (m_options.encoding != InputEncoding::Utf8) {
-        return [delimiter](const char* piece, std::size_t size) {
-            return ClosedCellsLength(piece, size, delimiter);
-        };
-    }
-    // A byte-order mark that is dropped before the first cell is looked
-    // past; one that is a cell's text can only close fewer cells that way.
-    return [delimiter](const char* piece, std::size_t size) {
+    // A UTF-8 byte-order mark that is dropped before the first cell is
+    // looked past; one that is a cell's text can only close fewer cells that way.
+    const bool utf8 = m_options.encoding == InputEncoding::Utf8;
+    return [delimiter, utf8](const char* piece, std::size_t size) {
         const std::size_t mark =
-            std::string_view(piece, size).substr(0, 3) == kByteOrderMark ? 3 : 0;
+            utf8 && std::string_view(piece, size).substr(0, 3) == kByteOrderMark ? 3 : 0;
         const std::size_t cut = ClosedCellsLength(piece + mark, size - mark, delimiter);
         return cut > 0 ? mark + cut : 0;
     };

@@ -90,9 +90,7 @@ public:
     // the output is closed, as after a read error, so the table stays
     // well-formed.
     void CloseRowBegun() {
-        if (!m_converter.LineInPieces() || !m_converter.RecordOpen()) return;
-        m_converter.CloseRecord(m_record);
-        if (WriteRecord()) m_output.RowsEnded(1);
+        if (m_converter.LineInPieces() && m_converter.RecordOpen()) WriteClosedRecord();
     }
 
     // Whatever is not a block of lines: a long line, the end, a failure. A
@@ -174,6 +172,11 @@ private:
             result.outcome = RowsOutcome::QuoteNotClosed;
             result.openQuoteLine = m_converter.OpenQuoteLine();
         }
+        WriteClosedRecord();
+    }
+
+    // The row of the record still open, closed where the input stopped.
+    void WriteClosedRecord() {
         m_converter.CloseRecord(m_record);
         if (WriteRecord()) m_output.RowsEnded(1);
     }
