@@ -12,8 +12,8 @@
 #include "command_options.h"
 #include "console_host.h"
 #include "conversion_run.h"
+#include "platform_file.h"
 #include "progress_meter.h"
-#include "standard_streams.h"
 #include "text_mode.h"
 
 namespace {

@@ -60,6 +60,16 @@ bool AppendBytesToFile(const std::string& path, std::string_view bytes);
 // The identity of an existing file, or empty when it cannot be found.
 std::optional<FileIdentity> IdentifyFile(const std::string& path);
 
+// Standard input and output as files: raw bytes, no translation (binary
+// mode on Windows), each opened once per run. Null when the process has no
+// such stream. Standard input that is a regular file is read from where it
+// stands.
+std::unique_ptr<InputFile> OpenStandardInput();
+std::unique_ptr<OutputFile> OpenStandardOutput();
+// The file standard output goes to, when it is a regular file: a run must
+// not write into its own input. Terminals, pipes and devices have none.
+std::optional<FileIdentity> IdentifyStandardOutput();
+
 // Lead bytes of the system's ANSI code page (none outside Windows).
 bool IsSystemLeadByte(unsigned char byte);
 

@@ -9,10 +9,30 @@
 
 namespace {
 
+FileIdentity IdentityOf(const struct stat& info) {
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)};
+}
+
 class PosixInputFile final : public InputFile {
 public:
-    PosixInputFile(int fd, const struct stat& info) : m_fd(fd), m_info(info) {}
-    ~PosixInputFile() override { ::close(m_fd); }
+    // `owned`: closed with the object, as standard input is not.
+    PosixInputFile(int fd, const struct stat& info, bool owned)
+        : m_fd(fd), m_identity(IdentityOf(info)), m_owned(owned) {
+        // Files of /proc and /sys say 0 and have content: those are read to
+        // the end. A regular file may be read from part-way (standard input
+        // from the shell's "<" starts at 0, a caller's earlier reads may
+        // not): what is left is its size.
+        if (S_ISREG(info.st_mode) && info.st_size > 0) {
+            const off_t at = ::lseek(fd, 0, SEEK_CUR);
+            if (at >= 0 && at <= info.st_size) {
+                m_sizeAtOpen = static_cast<std::uint64_t>(info.st_size - at);
+            }
+        }
+    }
+    ~PosixInputFile() override {
+        if (m_owned) ::close(m_fd);
+    }
     PosixInputFile(const PosixInputFile&) = delete;
     PosixInputFile& operator=(const PosixInputFile&) = delete;
 
@@ -28,21 +48,28 @@ public:
         }
     }
 
-    std::optional<std::uint64_t> SizeAtOpen() const override {
-        // Files of /proc and /sys say 0 and have content: read those to the end.
-        if (!S_ISREG(m_info.st_mode) || m_info.st_size == 0) return std::nullopt;
-        return static_cast<std::uint64_t>(m_info.st_size);
-    }
-
-    std::optional<FileIdentity> Identity() const override {
-        return FileIdentity{static_cast<std::uint64_t>(m_info.st_dev),
-                            static_cast<std::uint64_t>(m_info.st_ino)};
-    }
+    std::optional<std::uint64_t> SizeAtOpen() const override { return m_sizeAtOpen; }
+    std::optional<FileIdentity> Identity() const override { return m_identity; }
 
 private:
     int m_fd;
-    struct stat m_info;
+    FileIdentity m_identity;
+    std::optional<std::uint64_t> m_sizeAtOpen;
+    bool m_owned;
 };
+
+// The input on `fd`, or null (with errno set) when it cannot be read; a
+// directory opens here but not on Windows, and is refused the same way.
+std::unique_ptr<InputFile> InputOn(int fd, bool owned) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;  // kept for the message
+        if (owned) ::close(fd);
+        errno = error;
+        return nullptr;
+    }
+    return std::make_unique<PosixInputFile>(fd, info, owned);
+}
 
 bool WriteAll(int fd, const char* data, std::size_t left) {
     while (left > 0) {
@@ -62,9 +89,11 @@ int OpenForAppend(const std::string& path) {
 
 class PosixOutputFile final : public OutputFile {
 public:
-    explicit PosixOutputFile(int fd) : m_fd(fd) {}
+    // `owned`: closed with the object, as standard output is not unless
+    // Close is called.
+    PosixOutputFile(int fd, bool owned) : m_fd(fd), m_owned(owned) {}
     ~PosixOutputFile() override {
-        if (m_fd >= 0) ::close(m_fd);
+        if (m_fd >= 0 && m_owned) ::close(m_fd);
     }
     PosixOutputFile(const PosixOutputFile&) = delete;
     PosixOutputFile& operator=(const PosixOutputFile&) = delete;
@@ -79,6 +108,7 @@ public:
 
 private:
     int m_fd;
+    bool m_owned;
 };
 
 }  // namespace
@@ -87,21 +117,13 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
     if (path.empty()) return nullptr;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    struct stat info {};
-    // A directory opens here but not on Windows; refuse it the same way.
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;  // kept for the message
-        ::close(fd);
-        errno = error;
-        return nullptr;
-    }
-    return std::make_unique<PosixInputFile>(fd, info);
+    return InputOn(fd, true);
 }
 
 std::unique_ptr<OutputFile> OpenOutputFile(const std::string& path) {
     const int fd = OpenForAppend(path);
     if (fd < 0) return nullptr;
-    return std::make_unique<PosixOutputFile>(fd);
+    return std::make_unique<PosixOutputFile>(fd, true);
 }
 
 bool AppendBytesToFile(const std::string& path, std::string_view bytes) {
@@ -116,8 +138,21 @@ bool AppendBytesToFile(const std::string& path, std::string_view bytes) {
 std::optional<FileIdentity> IdentifyFile(const std::string& path) {
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
-    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
-                        static_cast<std::uint64_t>(info.st_ino)};
+    return IdentityOf(info);
+}
+
+std::unique_ptr<InputFile> OpenStandardInput() { return InputOn(STDIN_FILENO, false); }
+
+std::unique_ptr<OutputFile> OpenStandardOutput() {
+    struct stat info {};
+    if (::fstat(STDOUT_FILENO, &info) != 0) return nullptr;
+    return std::make_unique<PosixOutputFile>(STDOUT_FILENO, false);
+}
+
+std::optional<FileIdentity> IdentifyStandardOutput() {
+    struct stat info {};
+    if (::fstat(STDOUT_FILENO, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return IdentityOf(info);
 }
 
 bool IsSystemLeadByte(unsigned char) { return false; }

@@ -81,16 +81,34 @@ std::optional<FileIdentity> IdentityOfHandle(HANDLE file) {
         (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
+// Files, devices and pipes alike carry an identity; for a run's standard
+// streams only a file on disk counts, so that a pipe or console never
+// stands for the file at the other end.
+std::optional<FileIdentity> DiskFileIdentity(HANDLE handle) {
+    if (GetFileType(handle) != FILE_TYPE_DISK) return std::nullopt;
+    return IdentityOfHandle(handle);
+}
+
+// ReadFile and WriteFile on the handles: bytes pass unchanged, with none of
+// the C library's text-mode CR LF translation.
 class Win32InputFile final : public InputFile {
 public:
-    explicit Win32InputFile(HANDLE file) : m_file(file) {
+    // `owned`: closed with the object, as standard input is not.
+    Win32InputFile(HANDLE file, std::optional<FileIdentity> identity, bool owned)
+        : m_file(file), m_identity(identity), m_owned(owned) {
+        // A file may be read from part-way (standard input's handle after a
+        // caller's earlier reads): what is left is its size.
         LARGE_INTEGER size;
-        if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size)) {
-            m_sizeAtOpen = static_cast<std::uint64_t>(size.QuadPart);
+        LARGE_INTEGER at;
+        const LARGE_INTEGER zero{};
+        if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) &&
+            SetFilePointerEx(file, zero, &at, FILE_CURRENT) && at.QuadPart <= size.QuadPart) {
+            m_sizeAtOpen = static_cast<std::uint64_t>(size.QuadPart - at.QuadPart);
         }
-        m_identity = IdentityOfHandle(file);
     }
-    ~Win32InputFile() override { CloseHandle(m_file); }
+    ~Win32InputFile() override {
+        if (m_owned) CloseHandle(m_file);
+    }
     Win32InputFile(const Win32InputFile&) = delete;
     Win32InputFile& operator=(const Win32InputFile&) = delete;
 
@@ -113,6 +131,7 @@ private:
     HANDLE m_file;
     std::optional<std::uint64_t> m_sizeAtOpen;
     std::optional<FileIdentity> m_identity;
+    bool m_owned;
 };
 
 bool WriteAll(HANDLE file, const char* data, std::size_t left) {
@@ -137,9 +156,11 @@ HANDLE OpenForAppend(const std::string& path) {
 
 class Win32OutputFile final : public OutputFile {
 public:
-    explicit Win32OutputFile(HANDLE file) : m_file(file) {}
+    // `owned`: closed with the object, as standard output is not unless
+    // Close is called.
+    Win32OutputFile(HANDLE file, bool owned) : m_file(file), m_owned(owned) {}
     ~Win32OutputFile() override {
-        if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
+        if (m_file != INVALID_HANDLE_VALUE && m_owned) CloseHandle(m_file);
     }
     Win32OutputFile(const Win32OutputFile&) = delete;
     Win32OutputFile& operator=(const Win32OutputFile&) = delete;
@@ -154,7 +175,15 @@ public:
 
 private:
     HANDLE m_file;
+    bool m_owned;
 };
+
+// Null when the process was started without the stream.
+HANDLE StandardHandle(DWORD which) {
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr) SetLastError(ERROR_INVALID_HANDLE);
+    return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+}
 
 }  // namespace
 
@@ -166,13 +195,13 @@ std::unique_ptr<InputFile> OpenInputFile(const std::string& path) {
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     });
     if (file == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<Win32InputFile>(file);
+    return std::make_unique<Win32InputFile>(file, IdentityOfHandle(file), true);
 }
 
 std::unique_ptr<OutputFile> OpenOutputFile(const std::string& path) {
     const HANDLE file = OpenForAppend(path);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<Win32OutputFile>(file);
+    return std::make_unique<Win32OutputFile>(file, true);
 }
 
 bool AppendBytesToFile(const std::string& path, std::string_view bytes) {
@@ -195,6 +224,24 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
     const std::optional<FileIdentity> identity = IdentityOfHandle(file);
     CloseHandle(file);
     return identity;
+}
+
+std::unique_ptr<InputFile> OpenStandardInput() {
+    const HANDLE handle = StandardHandle(STD_INPUT_HANDLE);
+    if (!handle) return nullptr;
+    return std::make_unique<Win32InputFile>(handle, DiskFileIdentity(handle), false);
+}
+
+std::unique_ptr<OutputFile> OpenStandardOutput() {
+    const HANDLE handle = StandardHandle(STD_OUTPUT_HANDLE);
+    if (!handle) return nullptr;
+    return std::make_unique<Win32OutputFile>(handle, false);
+}
+
+std::optional<FileIdentity> IdentifyStandardOutput() {
+    const HANDLE handle = StandardHandle(STD_OUTPUT_HANDLE);
+    if (!handle) return std::nullopt;
+    return DiskFileIdentity(handle);
 }
 
 bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) != 0; }

@@ -146,14 +146,20 @@ TEST(ConsoleConverter, LineTooLongForMemoryIsReportedAndTheTableClosed) {
     }
 }
 
-// /proc's files say they are empty and are not.
+// /proc's files say they are empty and are not, named or as standard input.
 TEST(ConsoleConverter, ZeroSizedProcFileIsReadToItsEnd) {
     TempDir dir;
-    ASSERT_EQ(RunConverter(dir, {"/proc/cpuinfo", "out.htm"}).status, 0);
-    const std::string out = ReadBytes(dir.File("out.htm"));
-    EXPECT_EQ(out.rfind("<table><tr>\r\n<td>", 0), 0u) << out.substr(0, 100);
-    const std::string end = "</tr>\r\n</table>";
-    EXPECT_EQ(out.substr(out.size() - std::min(out.size(), end.size())), end);
+    ASSERT_EQ(RunConverter(dir, {"/proc/cpuinfo", "named.htm"}).status, 0);
+    const std::string redirected = "cd " + Quote(dir.path()) + " && " +
+                                   Quote(QUILLBAR_CONVERT_PATH) +
+                                   " - redirected.htm </proc/cpuinfo";
+    ASSERT_EQ(std::system(redirected.c_str()), 0);
+    for (const char* name : {"named.htm", "redirected.htm"}) {
+        const std::string out = ReadBytes(dir.File(name));
+        EXPECT_EQ(out.rfind("<table><tr>\r\n<td>", 0), 0u) << name << ": " << out.substr(0, 100);
+        const std::string end = "</tr>\r\n</table>";
+        EXPECT_EQ(out.substr(out.size() - std::min(out.size(), end.size())), end) << name;
+    }
 }
 
 TEST(ConsoleConverter, WrongArgumentsExitWithTwoAndUsage) {
