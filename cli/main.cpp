@@ -91,6 +91,7 @@ int wmain(int argc, wchar_t* argv[]) {
 #else
 int main(int argc, char* argv[]) {
 #endif
+    HoldStandardStreamsPlaces();
     try {
         return Run(CommandLineArguments(argc, argv));
     } catch (const std::exception& error) {

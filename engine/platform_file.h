@@ -60,6 +60,13 @@ bool AppendBytesToFile(const std::string& path, std::string_view bytes);
 // The identity of an existing file, or empty when it cannot be found.
 std::optional<FileIdentity> IdentifyFile(const std::string& path);
 
+// To be called before any file is opened. A standard stream the process was
+// started without is given the null device, so that no file a run opens
+// takes its place, and standard error's messages never land in an output
+// file; it still counts as missing, so that "-" for it fails. Nothing to
+// do on Windows, whose files never become standard streams.
+void HoldStandardStreamsPlaces();
+
 // Standard input and output as files: raw bytes, no translation (binary
 // mode on Windows), each opened once per run. Null when the process has no
 // such stream. Standard input that is a regular file is read from where it

@@ -9,6 +9,16 @@
 
 namespace {
 
+// The standard streams the process was started without, by number.
+bool g_streamMissing[3] = {false, false, false};
+
+// Null with EBADF for a stream the process was started without.
+bool StreamMissing(int fd) {
+    if (!g_streamMissing[fd]) return false;
+    errno = EBADF;
+    return true;
+}
+
 FileIdentity IdentityOf(const struct stat& info) {
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
                         static_cast<std::uint64_t>(info.st_ino)};
@@ -141,9 +151,26 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
     return IdentityOf(info);
 }
 
-std::unique_ptr<InputFile> OpenStandardInput() { return InputOn(STDIN_FILENO, false); }
+void HoldStandardStreamsPlaces() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        g_streamMissing[fd] = true;
+        // The lowest free number: this one, as those before it are open now.
+        const int null = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+}
+
+std::unique_ptr<InputFile> OpenStandardInput() {
+    if (StreamMissing(STDIN_FILENO)) return nullptr;
+    return InputOn(STDIN_FILENO, false);
+}
 
 std::unique_ptr<OutputFile> OpenStandardOutput() {
+    if (StreamMissing(STDOUT_FILENO)) return nullptr;
     struct stat info {};
     if (::fstat(STDOUT_FILENO, &info) != 0) return nullptr;
     return std::make_unique<PosixOutputFile>(STDOUT_FILENO, false);
@@ -151,7 +178,10 @@ std::unique_ptr<OutputFile> OpenStandardOutput() {
 
 std::optional<FileIdentity> IdentifyStandardOutput() {
     struct stat info {};
-    if (::fstat(STDOUT_FILENO, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (g_streamMissing[STDOUT_FILENO] || ::fstat(STDOUT_FILENO, &info) != 0 ||
+        !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
     return IdentityOf(info);
 }
 

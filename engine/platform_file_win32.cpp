@@ -226,6 +226,8 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
     return identity;
 }
 
+void HoldStandardStreamsPlaces() {}
+
 std::unique_ptr<InputFile> OpenStandardInput() {
     const HANDLE handle = StandardHandle(STD_INPUT_HANDLE);
     if (!handle) return nullptr;

@@ -119,6 +119,26 @@ TEST(ConverterOptions, ProgressOnASlowPipe) {
               std::string::npos);
 }
 
+// A stream the converter was started without is not taken by a file it
+// opens: the progress meant for standard error stays out of the output
+// file, and "-" for standard output fails rather than writing the input.
+TEST(ConverterOptions, MissingStandardStreamsStayMissing) {
+    TempDir dir;
+    ASSERT_EQ(Shell(dir, "mkfifo in.fifo"), 0);
+    EXPECT_EQ(Shell(dir,
+                    "{ timeout 10 sh -c \"exec >in.fifo; printf 'a,b\\n'; sleep 0.3; printf "
+                    "'c\\n'\" & CONVERT --buffered --progress in.fifo out.htm <&- 2>&-; s=$?; "
+                    "wait; exit $s; }"),
+              0);
+    EXPECT_EQ(ReadBytes(dir.File("out.htm")),
+              "<table><tr>\r\n<td>a</td>\r\n<td>b</td></tr>\r\n<tr>\r\n<td>c</td></tr>\r\n"
+              "</table>");
+    WriteBytes(dir.File("in.csv"), "a,b");
+    EXPECT_EQ(Shell(dir, "CONVERT in.csv - 2>err.txt >&-"), 1);
+    EXPECT_EQ(ReadBytes(dir.File("err.txt")),
+              "quillbar-convert: Error Writing File: Save to File: -: Bad file descriptor\n");
+}
+
 TEST(ConverterOptions, UnclosedQuoteEndsTheTableAndFails) {
     TempDir dir;
     WriteBytes(dir.File("in.csv"), "a\n\"b,c\nd\n");
