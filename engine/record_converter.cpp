@@ -85,6 +85,22 @@ void AppendTag(Out& out, const char* tag, std::size_t size) {
     out.Commit(PutTag(out.Room(kBlock), tag, size));
 }
 
+// Where a long line can be cut under RFC 4180, for a piece that begins
+// outside quotes: right after the last delimiter with an even number of
+// quotes before it in the piece, found from the end. A quote inside an
+// unquoted field, which is data, upsets the count; a part cut there does
+// not begin where the one before it ends, and is converted again in turn.
+std::size_t EvenQuotesLength(const char* piece, std::size_t size, char delimiter) {
+    const char* const end = piece + size;
+    auto quotes = static_cast<std::size_t>(std::count(piece, end, '"'));
+    for (const char *stop = end, *at; (at = byte_scan::FindLast(piece, stop, delimiter));
+         stop = at) {
+        quotes -= static_cast<std::size_t>(std::count(at, stop, '"'));
+        if (quotes % 2 == 0) return static_cast<std::size_t>(at + 1 - piece);
+    }
+    return 0;
+}
+
 }  // namespace
 
 // Room already made, for the whole line: asking for more gives the same.
@@ -103,9 +119,13 @@ RecordConverter::RecordConverter(const ConversionOptions& options, LeadByteTest 
       m_plainStops({'"', '\n'}),
       m_from(from),
       m_lines(lines) {
-    m_tags =
-        options.headerRow && from == From::InputStart ? &kHeaderTags : &row_cells::kPaddedDataTags;
-    m_lineInPieces = m_recordOpen = from == From::LinePart;
+    m_tags = TagsAtStart();
+    m_lineInPieces = m_recordOpen = from == From::LinePart || from == From::HeaderLinePart;
+}
+
+const RecordConverter::Tags* RecordConverter::TagsAtStart() const {
+    const bool header = m_from == From::InputStart || m_from == From::HeaderLinePart;
+    return m_options.headerRow && header ? &kHeaderTags : &row_cells::kPaddedDataTags;
 }
 
 std::size_t RecordConverter::RoomFor(std::size_t lineSize) {
@@ -236,16 +256,20 @@ bool RecordConverter::AddLinePiece(std::string_view piece, TableOutput& output, 
 
 TextLineReader::LongLineCut RecordConverter::LineCut() const {
     const char delimiter = m_options.delimiter;
-    if (m_options.dialect != CsvDialect::Classic || !TakesLinePieces() || delimiter == '"') {
+    // A part's last byte is a delimiter, which must not be one that may
+    // begin the line's CR LF or close a quoted field.
+    if (!TakesLinePieces() || delimiter == '"' || delimiter == '\r' || delimiter == '\n') {
         return nullptr;
     }
     // A UTF-8 byte-order mark that is dropped before the first cell is
     // looked past; one that is a cell's text can only close fewer cells that way.
     const bool utf8 = m_options.encoding == InputEncoding::Utf8;
-    return [delimiter, utf8](const char* piece, std::size_t size) {
+    const bool rfc4180 = m_options.dialect == CsvDialect::Rfc4180;
+    return [delimiter, utf8, rfc4180](const char* piece, std::size_t size) {
         const std::size_t mark =
             utf8 && std::string_view(piece, size).substr(0, 3) == kByteOrderMark ? 3 : 0;
-        const std::size_t cut = ClosedCellsLength(piece + mark, size - mark, delimiter);
+        const std::size_t cut = rfc4180 ? EvenQuotesLength(piece + mark, size - mark, delimiter)
+                                        : ClosedCellsLength(piece + mark, size - mark, delimiter);
         return cut > 0 ? mark + cut : 0;
     };
 }
@@ -254,6 +278,10 @@ void RecordConverter::AddLinePart(std::string_view part, RowBuffer& rows) {
     if (!m_lineInPieces) {
         static_cast<void>(StartLine(part));
         m_lineInPieces = true;
+    }
+    if (m_options.dialect == CsvDialect::Rfc4180) {
+        AddRfcLine(part, rows, true);
+        return;
     }
     const char* const end = part.data() + part.size();
     AddClassicCells(part.data(), end, m_lines == Lines::Read ? end + TextLineReader::kPadding : end,
@@ -268,9 +296,10 @@ void RecordConverter::CloseRecord(RowBuffer& row) {
 
 bool RecordConverter::StandsWhereBegan(const RecordConverter& next) const {
     if (next.m_from == From::InputStart) return m_line == 0;
-    const bool inLinePart = next.m_from == From::LinePart;
+    const bool inLinePart = next.m_from == From::LinePart || next.m_from == From::HeaderLinePart;
+    // A part begins after a delimiter outside quotes.
     return m_line > 0 && m_lineInPieces == inLinePart && m_recordOpen == inLinePart &&
-           m_tags == &row_cells::kPaddedDataTags;
+           m_state == State::FieldStart && m_tags == next.TagsAtStart();
 }
 
 void RecordConverter::TakeOver(const RecordConverter& next) {

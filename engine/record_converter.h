@@ -23,8 +23,9 @@ public:
     // Where the lines a converter is given begin: at the input's start, or
     // at a record's start somewhere after it (no byte-order mark, no header),
     // or in a long line after a cut (see LineCut), its row begun and the line
-    // counted: for converting later lines ahead, side by side.
-    enum class From : unsigned char { InputStart, LaterRecord, LinePart };
+    // counted, the header's line or another: for converting later lines
+    // ahead, side by side.
+    enum class From : unsigned char { InputStart, LaterRecord, LinePart, HeaderLinePart };
     // What the lines are: any text, or lines as TextLineReader delivers
     // them, which may be read past their ends (kPadding bytes), so that
     // their last bytes too are looked at 16 at a time without a copy.
@@ -80,16 +81,19 @@ public:
     // a piece's end may begin the line's CR LF.
     bool TakesLinePieces() const;
     // Where a long line may be cut so that its parts convert apart, side by
-    // side: in the classic dialect after a delimiter that closes a cell, when
-    // it takes pieces and the delimiter is not the quote, which would make a
-    // cut delimiter a quoted cell's end as well. None under RFC 4180, where
-    // a quoted field may span lines.
+    // side, when it takes pieces and the delimiter is neither the quote,
+    // which would make a cut delimiter a quoted cell's end as well, nor CR:
+    // in the classic dialect after a delimiter that closes a cell; under RFC
+    // 4180 after one outside quotes, if the line began outside them (a
+    // quoted field may span lines), which the part's turn checks.
     TextLineReader::LongLineCut LineCut() const;
-    // A long line's start or more of it up to such a cut: its cells, all
-    // closed, as AddLinePiece adds them, into `rows`.
+    // A long line's start or more of it up to such a cut: its cells as
+    // AddLinePiece adds them, into `rows`; in the classic dialect all closed.
     void AddLinePart(std::string_view part, RowBuffer& rows);
     // Whether pieces of a line have been added and its rest has not.
     bool LineInPieces() const { return m_lineInPieces; }
+    // Whether the header's record has yet to end.
+    bool InHeader() const { return m_tags != &row_cells::kPaddedDataTags; }
 
     // After the input's end: whether a record, and so a quoted field, is
     // still open, the line (from 1) where that field opened, and a way to
@@ -139,6 +143,7 @@ private:
     template <class Out>
     void AppendCellText(const char* from, const char* end, const char* lineEnd, Out& out) const;
     void EndRecord();
+    const Tags* TagsAtStart() const;
 
     const ConversionOptions m_options;
     const LeadByteTest m_isLeadByte;

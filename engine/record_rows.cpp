@@ -1,5 +1,6 @@
 #include "record_rows.h"
 
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -35,7 +36,8 @@ public:
           m_output(output),
           m_options(options),
           m_converter(options, LeadBytesOf(options), RecordConverter::From::InputStart,
-                      RecordConverter::Lines::Read) {}
+                      RecordConverter::Lines::Read),
+          m_headerOpen(m_converter.InHeader()) {}
 
     // Reads the next line and adds it, in pieces when the reader offers
     // them; false when the rows end.
@@ -102,9 +104,17 @@ public:
         } else {
             Finish(read == TextLineReader::Lines::Error);
         }
+        NoteWhereTheHeaderStands();
     }
 
 private:
+    // In turn, for the jobs to see outside their turns.
+    void NoteWhereTheHeaderStands() {
+        if (m_headerOpen.load(std::memory_order_relaxed) && !m_converter.InHeader()) {
+            m_headerOpen.store(false, std::memory_order_relaxed);
+        }
+    }
+
     // Adds a line already counted; false when the output failed.
     bool AddLine(std::string_view line) {
         if (!m_converter.RecordOpen() && line.size() <= RecordConverter::kMostInRoom) {
@@ -187,6 +197,9 @@ private:
     const ConversionOptions& m_options;
     RecordConverter m_converter;  // where the rows written stand
     RowBuffer m_record;           // the row so far of a record still open
+    // Whether the header's record may still be open: the tags a long line's
+    // later parts begin with, as their jobs guess them.
+    std::atomic<bool> m_headerOpen;
 };
 
 void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
@@ -198,11 +211,14 @@ void RecordRows::Job::Convert(TextLineReader::LineBlock& lines, bool first) {
     m_converted = FitsInMemory([&] {
         m_rows.ExpectAbout(3 * lines.Size());  // rows take two to three times their lines
         using From = RecordConverter::From;
-        m_converter.emplace(m_run.m_options, LeadBytesOf(m_run.m_options),
-                            lines.ContinuesLine() ? From::LinePart
-                            : first               ? From::InputStart
-                                                  : From::LaterRecord,
-                            RecordConverter::Lines::Read);
+        m_converter.emplace(
+            m_run.m_options, LeadBytesOf(m_run.m_options),
+            lines.ContinuesLine()
+                ? (m_run.m_headerOpen.load(std::memory_order_relaxed) ? From::HeaderLinePart
+                                                                      : From::LinePart)
+            : first ? From::InputStart
+                    : From::LaterRecord,
+            RecordConverter::Lines::Read);
         RecordConverter& converter = *m_converter;
         if (lines.EndsInLine()) {
             // A part of a long line up to a cut: its cells go out as they
@@ -249,6 +265,7 @@ void RecordRows::Job::Write(TextLineReader::LineBlock& lines) {
         m_run.KeepOfOpenRecord(rows.substr(m_wholeRows));
         m_run.m_converter.TakeOver(*m_converter);
         m_run.m_lineNumber += m_lineCount;
+        m_run.NoteWhereTheHeaderStands();
         return;
     }
     // Begun inside a record or the header's long line, or cut short by
@@ -275,6 +292,7 @@ void RecordRows::Job::Write(TextLineReader::LineBlock& lines) {
         }
     });
     if (!fitted) m_run.End(RowsOutcome::OutOfMemory);
+    m_run.NoteWhereTheHeaderStands();
 }
 
 }  // namespace
@@ -295,9 +313,10 @@ RowsResult WriteRecordsInBlocks(ConversionHost& host, InputFile& input, TableOut
     TextLineReader reader(input, input.SizeAtOpen(), blockSize);
     RecordRows rows(host, reader, output, options, lineNumber);
     // A long line goes in pieces, written as they come: under RFC 4180 its
-    // bytes, in the classic dialect its closed cells. There it is cut after
-    // the last cell a piece closes, and its parts are converted on every core
-    // like blocks of lines; only a cell longer than a piece is left to one.
+    // bytes, in the classic dialect its closed cells. It is cut after the
+    // last cell a piece closes (see LineCut), and its parts are converted on
+    // every core like blocks of lines; only a cell longer than a piece is
+    // left to one.
     if (rows.TakesLinePieces()) reader.OfferPieces(kLongLinePiece);
     if (const TextLineReader::LongLineCut cut = rows.LineCut()) reader.CutLongLines(cut);
     reader.GatherLines(kBlocksOfLines * blockSize);

@@ -50,6 +50,12 @@ Outcome Convert(const ConversionOptions& options, const std::string& input,
     return run;
 }
 
+std::string Repeat(const std::string& text, int times) {
+    std::string repeated;
+    for (int i = 0; i < times; ++i) repeated += text;
+    return repeated;
+}
+
 // The table of rows given as cells, each LF in them written as CR LF; a row whose first cell starts
 // with "!" is a header row (the "!" dropped).
 std::string Table(const std::vector<std::vector<std::string>>& rows) {
@@ -291,9 +297,10 @@ TEST(ConversionOptions, RecordsOverBlocksOnEveryCoreGiveTheOneThreadTable) {
 
 // A buffered run takes a line of 64 KiB or more in pieces and writes them as
 // they come (under RFC 4180 its bytes, in the classic dialect its closed
-// cells): quoted fields, a CR LF, trailing white space and a record begun
-// on an earlier line cross a piece's end, and the table and failures are a
-// run's that holds each line whole.
+// cells), or cuts it into parts converted side by side: quoted fields, a CR
+// LF, trailing white space, a record begun on an earlier line and quotes
+// that upset the count of those before a cut cross a piece's end, and the
+// table and failures are a run's that holds each line whole.
 TEST(ConversionOptions, LongLinesInPiecesGiveTheWholeLinesTable) {
     static const char kAlphabet[] = {',', ';', '"', '"', '\r', 'a', '<', ' ', '\t'};
     std::mt19937 random(5);
@@ -322,12 +329,15 @@ TEST(ConversionOptions, LongLinesInPiecesGiveTheWholeLinesTable) {
         {"a byte-order mark before a quoted cell longer than a piece",
          kBom + "\"a,;\t" + piece + "\",b\n"},
         {"the input's end right after a piece's last delimiter", piece + ","},
+        {"a long line begun inside a quoted field", "x,\"y\n" + Repeat("a,;", 40000) + "\",z\n"},
+        {"quotes inside unquoted fields", Repeat("x\"y,;\"z,;w,;", 15000) + "\n"},
     };
     for (const auto& c : cases) {
         for (const ConversionOptions& options :
              {Options(kRfc, ',', true, true, kUtf8), Options(kRfc, ';'),
               Options(kClassic, ',', true, true, kUtf8), Options(kClassic, '\t', true),
-              Options(kClassic, ';'), Options(kClassic, '\r'), Options(kClassic, '"')}) {
+              Options(kClassic, ';'), Options(kClassic, '\r'), Options(kClassic, '"'),
+              Options(kRfc, '\r')}) {
             const Outcome whole = Convert(options, c.input);
             for (const std::size_t block : {std::size_t{4096}, std::size_t{65536}}) {
                 const Outcome pieces = Convert(options, c.input, block, 1 << 20, true);
