@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -109,6 +110,17 @@ inline unsigned MaskBefore(const byte_scan::ByteSet<N>& set, const char* block, 
     unsigned mask = set.MaskIn(block);
     if (const auto left = static_cast<std::size_t>(end - block); left < byte_scan::kBlockSize) {
         mask &= (1U << left) - 1;
+    }
+    return mask;
+}
+
+// The same for the 64 bytes at `block`.
+template <std::size_t N>
+inline std::uint64_t WideMaskBefore(const byte_scan::ByteSet<N>& set, const char* block,
+                                    const char* end) {
+    std::uint64_t mask = set.WideMaskIn(block);
+    if (const auto left = static_cast<std::size_t>(end - block); left < byte_scan::kWideBlockSize) {
+        mask &= (std::uint64_t{1} << left) - 1;
     }
     return mask;
 }

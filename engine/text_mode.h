@@ -27,7 +27,7 @@ class TextLineReader {
 public:
     // Every line and piece delivered is followed in memory by at least this
     // many readable bytes, so that a block scan may read past its end.
-    static constexpr std::size_t kPadding = byte_scan::kBlockSize;
+    static constexpr std::size_t kPadding = byte_scan::kWideBlockSize;
 
     enum class Result {
         Line,      // a whole line, its LF included

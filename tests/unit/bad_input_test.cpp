@@ -132,12 +132,12 @@ TEST_P(BadInput, ManySmallBlocksKeepTheirOrder) {
     }
 }
 
-// The converter reads lines 16 bytes at a time, past their ends: commas
-// and quotes at every place of a block and next to the line's end, with
-// the next line's bytes or none behind.
+// The converter reads lines 64 bytes at a time, past their ends: commas
+// and quotes at every place of a block, the second one's too, and next to
+// the line's end, with the next line's bytes or none behind.
 TEST_P(BadInput, CellEndsAtEveryPlaceOfABlock) {
     std::string input;
-    for (int size = 0; size <= 40; ++size) {
+    for (int size = 0; size <= 136; ++size) {
         const std::string text(static_cast<std::size_t>(size), 'b');
         for (const std::string& line : {text + ",x", "\"" + text + "\",x", "\"" + text + "\"",
                                         "\"" + text, "x,\"" + text + "\"\"", "\"" + text + "\"q\",",

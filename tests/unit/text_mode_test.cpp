@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -189,14 +190,15 @@ TEST(ByteScan, FindInWordsFindsWhatMemchrFinds) {
     }
 }
 
-// The 16-byte block scan: each member of a set at every place of a block
-// and of ranges around it, among bytes that differ from it in one bit.
+// The 16- and 64-byte block scans: each member of a set at every place of
+// a block and of ranges around it, among bytes that differ from it in one
+// bit.
 TEST(ByteScan, ByteSetFindsTheFirstMemberOfItsSet) {
     const std::array<char, 3> members{',', '"', '\x80'};
     const byte_scan::ByteSet<3> set(members);
     for (const char wanted : members) {
-        for (std::size_t at = 0; at <= 40; ++at) {
-            std::string text(40, static_cast<char>(wanted ^ 1));
+        for (std::size_t at = 0; at <= 70; ++at) {
+            std::string text(70, static_cast<char>(wanted ^ 1));
             text[5] = static_cast<char>(wanted ^ 0x7F);
             if (at < text.size()) text[at] = wanted;
             const char* const data = text.data();
@@ -209,6 +211,12 @@ TEST(ByteScan, ByteSetFindsTheFirstMemberOfItsSet) {
             std::string two = text;
             two[15] = members[0];
             EXPECT_EQ(set.MaskIn(two.data()), bit | 1U << 15) << int{wanted} << " at " << at;
+            const std::uint64_t wideBit =
+                at < byte_scan::kWideBlockSize ? std::uint64_t{1} << at : 0U;
+            two[63] = members[0];
+            EXPECT_EQ(set.WideMaskIn(two.data()),
+                      wideBit | std::uint64_t{1} << 15 | std::uint64_t{1} << 63)
+                << int{wanted} << " at " << at;
             for (std::size_t from = 0; from < 3; ++from) {
                 for (std::size_t end = from; end <= text.size(); ++end) {
                     const char* const found = set.Find(data + from, data + end);
