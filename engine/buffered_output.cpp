@@ -39,10 +39,13 @@ bool BufferedOutput::WriteThrough(std::string_view bytes) {
     return bytes.empty() || m_file->Write(bytes.data(), bytes.size()) || Fail();
 }
 
-bool BufferedOutput::Flush() {
+bool BufferedOutput::Flush(bool last) {
     const std::size_t used = m_used;
     m_used = 0;
-    if (m_writing == Writing::InPlace || used == 0) {
+    // Behind only when the next bytes can be made meanwhile and the block is
+    // worth handing over: the table's first tags or a small output's whole
+    // table would start the writer's thread for a few bytes.
+    if (m_writing == Writing::InPlace || last || used < m_blockSize / 16) {
         return WriteThrough(std::string_view(m_block.get(), used));
     }
     if (!WaitForTheWriter()) return false;
@@ -101,7 +104,7 @@ bool BufferedOutput::Finish() {
         // missing, as an appender would.
         if (!Write(std::string_view())) return false;
     }
-    if (!Flush() || !WaitForTheWriter()) return false;
+    if (!Flush(true) || !WaitForTheWriter()) return false;
     m_closed = true;
     return m_file->Close() || Fail();
 }

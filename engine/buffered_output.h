@@ -49,7 +49,7 @@ public:
 
 private:
     bool WriteThrough(std::string_view bytes);
-    bool Flush();  // writes the block's bytes and empties it
+    bool Flush(bool last = false);  // writes the block's bytes and empties it
     bool Fail();
     bool Fail(const std::string& reason);  // for a failure on the writer's thread
     bool Report(const std::string& detail);

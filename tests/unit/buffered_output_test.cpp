@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "buffered_output.h"
@@ -20,6 +21,7 @@ const Message kDone{messages::kDone, messages::kDone};
 struct FileLog {
     int opens = 0;
     std::vector<std::string> writes;
+    std::vector<std::thread::id> writers;  // the thread of each write
     std::string content;
     bool closed = false;
     std::size_t capacity = static_cast<std::size_t>(-1);
@@ -31,6 +33,7 @@ public:
     explicit LoggingFile(FileLog& log) : m_log(log) {}
     bool Write(const char* data, std::size_t size) override {
         m_log.writes.emplace_back(data, size);
+        m_log.writers.push_back(std::this_thread::get_id());
         const std::size_t room = m_log.capacity - m_log.content.size();
         m_log.content.append(data, std::min(size, room));
         return size <= room;
@@ -81,6 +84,25 @@ TEST(BufferedOutput, WritingBehindPassesSmallerPiecesStraightThrough) {
     EXPECT_TRUE(output.Finish());
     EXPECT_EQ(log.writes, (std::vector<std::string>{"ab", "cdef", "g", "hijklmnop", "q"}));
     EXPECT_EQ(log.content, "abcdefghijklmnopq");
+}
+
+// Writing behind, only a full block goes to the writer's thread: the few
+// bytes before a large piece and the last block are written in place, where
+// a hand-over would gain nothing.
+TEST(BufferedOutput, WritingBehindHandsOverOnlyFullBlocks) {
+    RecordingHost host("", "out.htm");
+    FileLog log;
+    BufferedOutput output(host, 64, OpenerFor(log), BufferedOutput::Writing::Behind);
+    EXPECT_TRUE(output.Write("ab"));
+    EXPECT_TRUE(output.Write("0123456789"));
+    for (int i = 0; i < 65; ++i) EXPECT_TRUE(output.Write("x"));
+    EXPECT_TRUE(output.Finish());
+    EXPECT_EQ(log.writes,
+              (std::vector<std::string>{"ab", "0123456789", std::string(64, 'x'), "x"}));
+    const std::thread::id caller = std::this_thread::get_id();
+    ASSERT_EQ(log.writers.size(), 4u);
+    EXPECT_EQ(log.writers, (std::vector<std::thread::id>{caller, caller, log.writers[2], caller}));
+    EXPECT_NE(log.writers[2], caller);
 }
 
 // Rows written into the block itself: a room that fits, one that needs the
