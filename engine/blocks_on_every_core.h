@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "rows_outcome.h"
@@ -91,7 +93,12 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
             slot = writing.Pass();
         } while (slot != nullptr);
     };
-    const auto work = [&] {
+    // Helpers start when a block follows the first: a small input is
+    // converted without them, and starting a thread costs milliseconds under
+    // Wine.
+    std::vector<std::thread> helpers;
+    std::function<void()> startHelpers;
+    const auto work = [&](bool first) {
         // Two blocks a thread: one can wait for its turn while the next is
         // read and converted.
         Slot slots[2] = {Slot(shared), Slot(shared)};
@@ -107,6 +114,7 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
             const bool readFitted = FitsInMemory([&] { read = reader.ReadLines(slot->lines); });
             if (read == TextLineReader::Lines::Block && readFitted) {
                 reading.Pass();
+                if (first && ticket > 0 && startHelpers) std::exchange(startHelpers, nullptr)();
                 slot->job.Convert(slot->lines, ticket == 0);
                 if (writing.TakeOrPark(*slot)) {
                     writeInTurn(slot);
@@ -131,15 +139,16 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
             if (owned.parked) writing.Wait(owned.ticket + 1);
         }
     };
-    std::vector<std::thread> helpers;
     if (threads == 0) threads = std::min(std::thread::hardware_concurrency(), kMostThreads);
-    for (unsigned i = 1; i < threads; ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // fewer threads do the same work
+    startHelpers = [&] {
+        for (unsigned i = 1; i < threads; ++i) {
+            try {
+                helpers.emplace_back(work, false);
+            } catch (const std::system_error&) {
+                break;  // fewer threads do the same work
+            }
         }
-    }
-    work();
+    };
+    work(true);
     for (std::thread& helper : helpers) helper.join();
 }

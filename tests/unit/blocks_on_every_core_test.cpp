@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <string>
@@ -20,7 +21,7 @@ public:
 
     class Job {
     public:
-        explicit Job(CopyingRun& run) : m_run(run) {}
+        explicit Job(CopyingRun& run) : m_run(run) { ++run.jobs; }
         void Convert(TextLineReader::LineBlock& lines, bool /*first*/) {
             m_copy.assign(lines.Next(), lines.Size());
             std::this_thread::sleep_for(std::chrono::microseconds(m_random() % 4 == 0 ? 500 : 0));
@@ -46,6 +47,7 @@ public:
 
     std::string written;
     int blocks = 0;
+    std::atomic<int> jobs{0};  // two for each thread that took part
 
 private:
     std::size_t m_failAt;
@@ -75,6 +77,24 @@ TEST(BlocksOnEveryCore, BlocksAreWrittenInTheirOrderWhoeverWritesThem) {
             }
             EXPECT_GT(run.blocks, 100);
         }
+}
+
+// Helpers start once a second block is read: a small input is converted on
+// the calling thread alone.
+TEST(BlocksOnEveryCore, HelpersStartWithTheSecondBlock) {
+    const std::string block(63, 'x');
+    for (const auto& [input, threads] :
+         {std::pair{block + "\n", 1}, std::pair{block + "\ny\n", 4}}) {
+        SCOPED_TRACE(input.size());
+        MemoryInputFile file(input);
+        TextLineReader reader(file, std::nullopt, 64);
+        reader.GatherLines(64);
+        std::uint64_t lines = 0;
+        CopyingRun run(lines);
+        ConvertBlocksOnEveryCore<CopyingRun::Job>(reader, run, 4);
+        EXPECT_EQ(run.written, input);
+        EXPECT_EQ(run.jobs, 2 * threads);
+    }
 }
 
 }  // namespace
