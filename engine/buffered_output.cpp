@@ -45,7 +45,7 @@ bool BufferedOutput::Flush(bool last) {
     // Behind only when the next bytes can be made meanwhile and the block is
     // worth handing over: the table's first tags or a small output's whole
     // table would start the writer's thread for a few bytes.
-    if (m_writing == Writing::InPlace || last || used < m_blockSize / 16) {
+    if (m_writing == Writing::InPlace || last || used == 0 || used < m_blockSize / 16) {
         return WriteThrough(std::string_view(m_block.get(), used));
     }
     if (!WaitForTheWriter()) return false;

@@ -103,6 +103,15 @@ TEST(BufferedOutput, WritingBehindHandsOverOnlyFullBlocks) {
     ASSERT_EQ(log.writers.size(), 4u);
     EXPECT_EQ(log.writers, (std::vector<std::thread::id>{caller, caller, log.writers[2], caller}));
     EXPECT_NE(log.writers[2], caller);
+
+    // Unbuffered (a block of one byte), nothing is handed over, not even an
+    // empty block.
+    FileLog direct;
+    BufferedOutput unbuffered(host, 1, OpenerFor(direct), BufferedOutput::Writing::Behind);
+    EXPECT_TRUE(unbuffered.Write("ab"));
+    EXPECT_TRUE(unbuffered.Finish());
+    EXPECT_EQ(direct.writes, std::vector<std::string>{"ab"});
+    EXPECT_EQ(direct.writers, std::vector<std::thread::id>{caller});
 }
 
 // Rows written into the block itself: a room that fits, one that needs the
