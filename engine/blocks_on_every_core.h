@@ -95,10 +95,11 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
     };
     // Helpers start when a block follows the first: a small input is
     // converted without them, and starting a thread costs milliseconds under
-    // Wine.
+    // Wine. Emptied before any helper exists, so only the first thread ever
+    // finds it set.
     std::vector<std::thread> helpers;
     std::function<void()> startHelpers;
-    const auto work = [&](bool first) {
+    const auto work = [&] {
         // Two blocks a thread: one can wait for its turn while the next is
         // read and converted.
         Slot slots[2] = {Slot(shared), Slot(shared)};
@@ -114,7 +115,7 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
             const bool readFitted = FitsInMemory([&] { read = reader.ReadLines(slot->lines); });
             if (read == TextLineReader::Lines::Block && readFitted) {
                 reading.Pass();
-                if (first && ticket > 0 && startHelpers) std::exchange(startHelpers, nullptr)();
+                if (ticket > 0 && startHelpers) std::exchange(startHelpers, nullptr)();
                 slot->job.Convert(slot->lines, ticket == 0);
                 if (writing.TakeOrPark(*slot)) {
                     writeInTurn(slot);
@@ -143,12 +144,12 @@ void ConvertBlocksOnEveryCore(TextLineReader& reader, Shared& shared, unsigned t
     startHelpers = [&] {
         for (unsigned i = 1; i < threads; ++i) {
             try {
-                helpers.emplace_back(work, false);
+                helpers.emplace_back(work);
             } catch (const std::system_error&) {
                 break;  // fewer threads do the same work
             }
         }
     };
-    work(true);
+    work();
     for (std::thread& helper : helpers) helper.join();
 }

@@ -45,7 +45,7 @@ bool BufferedOutput::Flush(bool last) {
     // Behind only when the next bytes can be made meanwhile and the block is
     // worth handing over: the table's first tags or a small output's whole
     // table would start the writer's thread for a few bytes.
-    if (m_writing == Writing::InPlace || last || used == 0 || used < m_blockSize / 16) {
+    if (m_writing == Writing::InPlace || last || used == 0 || used < LargePiece()) {
         return WriteThrough(std::string_view(m_block.get(), used));
     }
     if (!WaitForTheWriter()) return false;
@@ -71,7 +71,7 @@ bool BufferedOutput::Write(std::string_view piece) {
     // does one of 1/16 of a block (64 KiB) when writing behind: the thread
     // that made it writes it while its bytes are at hand, in its core's
     // cache, and the block and the writer's thread are left to small pieces.
-    const bool large = m_writing == Writing::Behind && piece.size() >= m_blockSize / 16;
+    const bool large = m_writing == Writing::Behind && piece.size() >= LargePiece();
     if (large || piece.size() > m_blockSize - m_used) {
         if (!Flush()) return false;
         if (large || piece.size() >= m_blockSize) return WriteThrough(piece);

@@ -54,6 +54,9 @@ private:
     bool Fail(const std::string& reason);  // for a failure on the writer's thread
     bool Report(const std::string& detail);
     bool WaitForTheWriter();
+    // Bytes enough to be worth a write of their own, writing behind: a
+    // sixteenth of a block (64 KiB).
+    std::size_t LargePiece() const { return m_blockSize / 16; }
 
     ConversionHost& m_host;
     const std::size_t m_blockSize;
