@@ -83,35 +83,24 @@ TEST(BufferedOutput, WritingBehindPassesSmallerPiecesStraightThrough) {
     }
     EXPECT_TRUE(output.Finish());
     EXPECT_EQ(log.writes, (std::vector<std::string>{"ab", "cdef", "g", "hijklmnop", "q"}));
+    EXPECT_EQ(log.writers, std::vector<std::thread::id>(5, std::this_thread::get_id()));
     EXPECT_EQ(log.content, "abcdefghijklmnopq");
 }
 
-// Writing behind, only a full block goes to the writer's thread: the few
-// bytes before a large piece and the last block are written in place, where
-// a hand-over would gain nothing.
+// Writing behind, a full block goes to the writer's thread and the last one
+// is written in place; unbuffered (a block of one byte), every piece is, and
+// no empty block is handed over.
 TEST(BufferedOutput, WritingBehindHandsOverOnlyFullBlocks) {
-    RecordingHost host("", "out.htm");
-    FileLog log;
-    BufferedOutput output(host, 64, OpenerFor(log), BufferedOutput::Writing::Behind);
-    EXPECT_TRUE(output.Write("ab"));
-    EXPECT_TRUE(output.Write("0123456789"));
-    for (int i = 0; i < 65; ++i) EXPECT_TRUE(output.Write("x"));
-    EXPECT_TRUE(output.Finish());
-    EXPECT_EQ(log.writes,
-              (std::vector<std::string>{"ab", "0123456789", std::string(64, 'x'), "x"}));
-    const std::thread::id caller = std::this_thread::get_id();
-    ASSERT_EQ(log.writers.size(), 4u);
-    EXPECT_EQ(log.writers, (std::vector<std::thread::id>{caller, caller, log.writers[2], caller}));
-    EXPECT_NE(log.writers[2], caller);
-
-    // Unbuffered (a block of one byte), nothing is handed over, not even an
-    // empty block.
-    FileLog direct;
-    BufferedOutput unbuffered(host, 1, OpenerFor(direct), BufferedOutput::Writing::Behind);
-    EXPECT_TRUE(unbuffered.Write("ab"));
-    EXPECT_TRUE(unbuffered.Finish());
-    EXPECT_EQ(direct.writes, std::vector<std::string>{"ab"});
-    EXPECT_EQ(direct.writers, std::vector<std::thread::id>{caller});
+    for (const std::size_t block : {64, 1}) {
+        RecordingHost host("", "out.htm");
+        FileLog log;
+        BufferedOutput output(host, block, OpenerFor(log), BufferedOutput::Writing::Behind);
+        for (int i = 0; i < 68; ++i) EXPECT_TRUE(output.Write("x"));
+        EXPECT_TRUE(output.Finish());
+        EXPECT_EQ(log.writes.size(), block == 64 ? 2u : 68u);  // the last block: 4 bytes
+        EXPECT_EQ(log.writers.front() != std::this_thread::get_id(), block == 64);
+        EXPECT_EQ(log.writers.back(), std::this_thread::get_id());
+    }
 }
 
 // Rows written into the block itself: a room that fits, one that needs the
