@@ -1,7 +1,6 @@
 #include "command_options.h"
 
 #include <cctype>
-#include <ostream>
 #include <utility>
 
 namespace {
@@ -101,26 +100,28 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     return {options, std::string()};
 }
 
-void PrintHelp(std::ostream& out) {
-    out << kUsageLine
-        << "\n"
-           "Appends INPUT, comma-separated text, as an HTML table to OUTPUT (default db.csv).\n"
-           "INPUT - reads standard input; OUTPUT - writes standard output.\n"
-           "Without options the table is exactly the one the Quillbar dialog writes.\n"
-           "\n"
-           "  --rfc4180       read standard CSV (RFC 4180): a quoted field runs to its closing\n"
-           "                  quote, \"\" inside it is one quote, and delimiters and line breaks\n"
-           "                  inside it are part of the field\n"
-           "  --delimiter=C   separate cells by the byte C instead of a comma; tab (or \\t)\n"
-           "                  for a tab\n"
-           "  --escape        write & < > \" ' in cell text as &amp; &lt; &gt; &quot; &#39;\n"
-           "  --header        write the cells of the first record as <th>, not <td>\n"
-           "  --encoding=E    ansi (default): the system's ANSI code page; utf-8: drop a\n"
-           "                  byte-order mark at the start, no double-byte lead bytes\n"
-           "  --buffered      open OUTPUT once and write it in large blocks, not once per row\n"
-           "  --progress      show bytes read, rows, speed and time on standard error\n"
-           "  --version       print the version and exit\n"
-           "  -h, --help      print this help and exit\n"
-           "\n"
-           "Exit status: 0 done, 1 failure (reported on standard error), 2 wrong arguments.\n";
+void PrintHelp(std::FILE* out) {
+    std::fputs(kUsageLine, out);
+    std::fputs(
+        "\n"
+        "Appends INPUT, comma-separated text, as an HTML table to OUTPUT (default db.csv).\n"
+        "INPUT - reads standard input; OUTPUT - writes standard output.\n"
+        "Without options the table is exactly the one the Quillbar dialog writes.\n"
+        "\n"
+        "  --rfc4180       read standard CSV (RFC 4180): a quoted field runs to its closing\n"
+        "                  quote, \"\" inside it is one quote, and delimiters and line breaks\n"
+        "                  inside it are part of the field\n"
+        "  --delimiter=C   separate cells by the byte C instead of a comma; tab (or \\t)\n"
+        "                  for a tab\n"
+        "  --escape        write & < > \" ' in cell text as &amp; &lt; &gt; &quot; &#39;\n"
+        "  --header        write the cells of the first record as <th>, not <td>\n"
+        "  --encoding=E    ansi (default): the system's ANSI code page; utf-8: drop a\n"
+        "                  byte-order mark at the start, no double-byte lead bytes\n"
+        "  --buffered      open OUTPUT once and write it in large blocks, not once per row\n"
+        "  --progress      show bytes read, rows, speed and time on standard error\n"
+        "  --version       print the version and exit\n"
+        "  -h, --help      print this help and exit\n"
+        "\n"
+        "Exit status: 0 done, 1 failure (reported on standard error), 2 wrong arguments.\n",
+        out);
 }

@@ -1,7 +1,7 @@
 // The converter's command line: what it asks for, or why it is wrong.
 #pragma once
 
-#include <iosfwd>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,4 +30,4 @@ struct ParsedCommandLine {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The usage line and every option, for --help.
-void PrintHelp(std::ostream& out);
+void PrintHelp(std::FILE* out);

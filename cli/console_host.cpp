@@ -1,11 +1,10 @@
 #include "console_host.h"
 
-#include <ostream>
 #include <utility>
 
 #include "messages.h"
 
-ConsoleHost::ConsoleHost(std::string inputPath, std::string outputPath, std::ostream& errors)
+ConsoleHost::ConsoleHost(std::string inputPath, std::string outputPath, std::FILE* errors)
     : m_errors(errors) {
     m_inputPath = std::move(inputPath);
     m_outputPath = std::move(outputPath);
@@ -24,5 +23,7 @@ void ConsoleHost::ShowFailure(const std::string& text, const std::string& captio
 
 void ConsoleHost::Print(const std::string& line) {
     if (m_beforeMessage) m_beforeMessage();
-    m_errors << "quillbar-convert: " << line << std::endl;
+    const std::string text = "quillbar-convert: " + line + "\n";
+    std::fwrite(text.data(), 1, text.size(), m_errors);
+    std::fflush(m_errors);
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <functional>
-#include <iosfwd>
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -11,7 +11,7 @@
 
 class ConsoleHost final : public ConversionHost {
 public:
-    ConsoleHost(std::string inputPath, std::string outputPath, std::ostream& errors);
+    ConsoleHost(std::string inputPath, std::string outputPath, std::FILE* errors);
 
     // The paths never change behind the engine's back: nothing to sync.
     void RefreshPaths() override {}
@@ -27,6 +27,6 @@ public:
 private:
     void Print(const std::string& line);
 
-    std::ostream& m_errors;
+    std::FILE* m_errors;
     std::function<void()> m_beforeMessage;
 };

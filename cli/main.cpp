@@ -1,7 +1,7 @@
 // quillbar-convert [OPTION]... INPUT [OUTPUT]: appends INPUT as an HTML
 // table to OUTPUT ("db.csv" when OUTPUT is absent or empty); see --help.
+#include <cstdio>
 #include <exception>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,10 +25,10 @@ constexpr int kExitUsage = 2;
 constexpr char kStandardStream[] = "-";
 
 int Convert(const CommandOptions& command) {
-    ConsoleHost host(command.inputPath, command.outputPath, std::cerr);
+    ConsoleHost host(command.inputPath, command.outputPath, stderr);
     std::optional<ProgressMeter> progress;
     if (command.progress) {
-        progress.emplace(std::cerr);
+        progress.emplace(stderr);
         host.BeforeEachMessage([&progress] { progress->Finish(); });
     }
     const auto openInput = [&progress](const std::string& path) {
@@ -68,15 +68,15 @@ int Convert(const CommandOptions& command) {
 int Run(const std::vector<std::string>& arguments) {
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.options) {
-        std::cerr << "quillbar-convert: " << parsed.error << '\n' << kUsageLine << '\n';
+        std::fprintf(stderr, "quillbar-convert: %s\n%s\n", parsed.error.c_str(), kUsageLine);
         return kExitUsage;
     }
     switch (parsed.options->action) {
     case CommandOptions::Action::Help:
-        PrintHelp(std::cout);
+        PrintHelp(stdout);
         return kExitDone;
     case CommandOptions::Action::Version:
-        std::cout << "quillbar-convert " << QUILLBAR_VERSION << '\n';
+        std::fputs("quillbar-convert " QUILLBAR_VERSION "\n", stdout);
         return kExitDone;
     case CommandOptions::Action::Convert:
         break;
@@ -97,7 +97,7 @@ int main(int argc, char* argv[]) {
     } catch (const std::exception& error) {
         // A run reports a line too long for memory itself; this is for
         // anything else that runs out, such as an argument list.
-        std::cerr << "quillbar-convert: " << error.what() << std::endl;
+        std::fprintf(stderr, "quillbar-convert: %s\n", error.what());
         return kExitFailed;
     }
 }

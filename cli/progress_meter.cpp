@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ostream>
 #include <string_view>
 #include <utility>
 
@@ -56,7 +55,7 @@ std::string Megabytes(std::uint64_t bytes) {
 
 }  // namespace
 
-ProgressMeter::ProgressMeter(std::ostream& out)
+ProgressMeter::ProgressMeter(std::FILE* out)
     : m_out(out), m_start(Clock::now()), m_shown(m_start) {}
 
 std::unique_ptr<InputFile> ProgressMeter::Watch(std::unique_ptr<InputFile> input) {
@@ -101,5 +100,8 @@ void ProgressMeter::Show(Clock::time_point now, bool final) {
     const std::size_t length = line.size();
     if (length < m_shownLength) line.append(m_shownLength - length, ' ');
     m_shownLength = length;
-    m_out << '\r' << line << (final ? "\n" : "") << std::flush;
+    line.insert(0, 1, '\r');
+    if (final) line += '\n';
+    std::fwrite(line.data(), 1, line.size(), m_out);
+    std::fflush(m_out);
 }

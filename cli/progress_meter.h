@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <iosfwd>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,7 +20,7 @@
 
 class ProgressMeter {
 public:
-    explicit ProgressMeter(std::ostream& out);
+    explicit ProgressMeter(std::FILE* out);
 
     // The input and the output of the run, counted as they are used.
     std::unique_ptr<InputFile> Watch(std::unique_ptr<InputFile> input);
@@ -37,7 +37,7 @@ private:
     using Clock = std::chrono::steady_clock;
     void Show(Clock::time_point now, bool final);
 
-    std::ostream& m_out;
+    std::FILE* m_out;
     const Clock::time_point m_start;
     Clock::time_point m_shown;
     std::optional<std::uint64_t> m_total;
