@@ -2,8 +2,8 @@
 // every message but "Done" goes to standard error.
 #pragma once
 
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <utility>
 
