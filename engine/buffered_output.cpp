@@ -44,7 +44,9 @@ bool BufferedOutput::Flush(bool last) {
     m_used = 0;
     // Behind only when the next bytes can be made meanwhile and the block is
     // worth handing over: the table's first tags or a small output's whole
-    // table would start the writer's thread for a few bytes.
+    // table would start the writer's thread for a few bytes. An empty block
+    // needs its own test: a block under 16 bytes (unbuffered) has no large
+    // piece.
     if (m_writing == Writing::InPlace || last || used == 0 || used < LargePiece()) {
         return WriteThrough(std::string_view(m_block.get(), used));
     }
