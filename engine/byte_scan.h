@@ -38,6 +38,17 @@ inline const char* FindInWords(const char* from, const char* end, char byte) {
 constexpr std::size_t kBlockSize = 16;
 constexpr std::size_t kWideBlockSize = 4 * kBlockSize;
 
+// Which of the 64 bytes at `from`, all of which must be readable, are in
+// `set` (anything with MaskIn for 16 bytes): bit i for the byte at from + i.
+// A loop over the bytes found goes four times as far before its end costs a
+// mispredicted branch.
+template <class Set>
+std::uint64_t WideMask(const Set& set, const char* from) {
+    return set.MaskIn(from) | std::uint64_t{set.MaskIn(from + kBlockSize)} << kBlockSize |
+           std::uint64_t{set.MaskIn(from + 2 * kBlockSize)} << (2 * kBlockSize) |
+           std::uint64_t{set.MaskIn(from + 3 * kBlockSize)} << (3 * kBlockSize);
+}
+
 // Up to N byte values looked for in blocks of 16 bytes at once: with SSE2
 // where the build's baseline has it (every x86_64 build), else eight bytes
 // per word, which any processor does.
@@ -93,14 +104,8 @@ public:
 #endif
     }
 
-    // The same for the 64 bytes at `from`, all of which must be readable:
-    // bit i for the byte at from + i. A loop over the bytes found goes four
-    // times as far before its end costs a mispredicted branch.
-    std::uint64_t WideMaskIn(const char* from) const {
-        return MaskIn(from) | std::uint64_t{MaskIn(from + kBlockSize)} << kBlockSize |
-               std::uint64_t{MaskIn(from + 2 * kBlockSize)} << (2 * kBlockSize) |
-               std::uint64_t{MaskIn(from + 3 * kBlockSize)} << (3 * kBlockSize);
-    }
+    // The same for the 64 bytes at `from`.
+    std::uint64_t WideMaskIn(const char* from) const { return WideMask(*this, from); }
 
     // Where the first byte of the set is in [from, end), a range of fewer
     // than 16 bytes whose last 16 bytes, [end - 16, end), are readable;

@@ -19,6 +19,7 @@ constexpr std::size_t kMostPerByte = 12;
 constexpr std::size_t kMostPerTextByte = 6;  // "&quot;"
 
 constexpr std::size_t kBlock = byte_scan::kBlockSize;
+constexpr std::size_t kWideBlock = byte_scan::kWideBlockSize;
 // The tags' lengths, the same for th as for td.
 constexpr std::size_t kRowStartSize = row_cells::PaddedTags::kRowAndCellStartSize;
 constexpr std::size_t kCellEndAndStartSize = row_cells::PaddedTags::kCellEndAndStartSize;
@@ -29,6 +30,7 @@ constexpr row_cells::PaddedTags kHeaderTags{"<tr>\r\n<th>", "</th>\r\n<th>", "</
 // blocks and tags.
 constexpr std::size_t kSlack = kBlock;
 
+using row_cells::CopyInBlocks;
 using row_cells::IsTrailingWhiteSpace;
 using row_cells::PutTag;
 
@@ -70,9 +72,9 @@ const char* FindByte(const char* from, const char* end, char byte) {
 }
 
 // The index of the lowest set bit of a non-zero mask.
-unsigned LowestBit(unsigned mask) {
+unsigned LowestBit(std::uint64_t mask) {
 #if defined(__GNUC__)
-    return static_cast<unsigned>(__builtin_ctz(mask));
+    return static_cast<unsigned>(__builtin_ctzll(mask));
 #else
     unsigned index = 0;
     for (; (mask & 1) == 0; mask >>= 1) ++index;
@@ -471,11 +473,11 @@ const char* RecordConverter::AddClassicCells(const char* from, const char* end,
 // `lineEnded` is set at an LF outside quotes, which is a line's last byte;
 // in a pass over whole lines (`lines` set) such an LF ends the record and
 // the next line begins the next one.
-// The bytes are looked at 16 at a time: the special bytes of a block are
-// handled in turn, and the plain run before each is copied in one 16-byte
-// store whose extra bytes later stores write over. Inside quotes the
-// delimiter is data: only `stops` are special there, and a delimiter that
-// must be escaped is one of them.
+// The bytes are looked at 64 at a time: the special bytes of a block are
+// handled in turn, and the plain run before each is copied 16 bytes a store,
+// whose extra bytes later stores write over. Inside quotes the delimiter is
+// data: only `stops` are special there, and a delimiter that must be
+// escaped is one of them.
 template <class Stops>
 char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
                                   bool& lineEnded, WholeLines* lines) {
@@ -485,55 +487,51 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
     // is only looked at by a quote and where the piece ends, so it is done
     // there and at the end of each block.
     State state = m_state;
-    // A run's store reads 16 bytes from anywhere in its block, so the last
-    // bytes of a line that may not be read past are scanned in a copy.
-    char tail[3 * kBlock];
+    // A block is read whole, and its copies read up to 15 bytes past it, so
+    // the last bytes of a line that may not be read past are scanned in a
+    // copy.
+    constexpr std::size_t kReadPastBlock = kWideBlock + kBlock;
+    char tail[kWideBlock + kReadPastBlock];
     bool inTail = false;
     for (;;) {
-        if (m_lines == Lines::Any && !inTail && static_cast<std::size_t>(end - from) < 2 * kBlock) {
+        if (m_lines == Lines::Any && !inTail &&
+            static_cast<std::size_t>(end - from) < kReadPastBlock) {
             const auto left = static_cast<std::size_t>(end - from);
             std::memset(tail, '\n', sizeof tail);
-            if (left >= kBlock) {
-                std::memcpy(tail, from, kBlock);
-                std::memcpy(tail + left - kBlock, from + left - kBlock, kBlock);
-            } else if (left > 0) {
-                std::memcpy(tail, from, left);
-            }
+            if (left > 0) std::memcpy(tail, from, left);
             from = tail;
             end = tail + left;
             inTail = true;
         }
         const char* const block = from;
-        unsigned stopBytes = stops.MaskIn(block);
-        unsigned delimiters = m_delimiter.MaskIn(block);
+        std::uint64_t stopBytes = byte_scan::WideMask(stops, block);
+        std::uint64_t delimiters = m_delimiter.WideMaskIn(block);
         // The bytes past the piece are none of its own: its end is a stop.
-        if (const auto left = static_cast<std::size_t>(end - block); left < kBlock) {
-            const unsigned inPiece = (1U << left) - 1;
-            stopBytes = (stopBytes & inPiece) | 1U << left;
+        if (const auto left = static_cast<std::size_t>(end - block); left < kWideBlock) {
+            const std::uint64_t inPiece = (std::uint64_t{1} << left) - 1;
+            stopBytes = (stopBytes & inPiece) | std::uint64_t{1} << left;
             delimiters &= inPiece;
         }
-        unsigned ahead = ~0U;  // the bits of the bytes not yet passed
+        std::uint64_t ahead = ~std::uint64_t{0};  // the bits of the bytes not yet passed
         for (;;) {
             if (state != State::Quoted && (stopBytes & ahead) == 0) {
                 // Only delimiters are left in the block: each ends a cell.
-                for (unsigned cells = delimiters & ahead; cells != 0; cells &= cells - 1) {
+                for (std::uint64_t cells = delimiters & ahead; cells != 0; cells &= cells - 1) {
                     const char* const delimiter = block + LowestBit(cells);
-                    std::memcpy(to, from, kBlock);
-                    to = PutTag(to + (delimiter - from), tags->cellEndAndStart,
-                                kCellEndAndStartSize);
+                    to = CopyInBlocks(to, from, static_cast<std::size_t>(delimiter - from));
+                    to = PutTag(to, tags->cellEndAndStart, kCellEndAndStartSize);
                     from = delimiter + 1;
                     state = State::FieldStart;
                 }
                 break;
             }
-            const unsigned bits =
+            const std::uint64_t bits =
                 (state == State::Quoted ? stopBytes : stopBytes | delimiters) & ahead;
             if (bits == 0) break;
             const unsigned at = LowestBit(bits);
-            ahead = ~1U << at;
+            ahead = ~std::uint64_t{1} << at;
             const char* const special = block + at;
-            std::memcpy(to, from, kBlock);
-            to += special - from;
+            to = CopyInBlocks(to, from, static_cast<std::size_t>(special - from));
             const bool afterData = special != from;
             from = special + 1;
             if (state != State::Quoted && (delimiters >> at & 1U) != 0) {
@@ -589,10 +587,9 @@ char* RecordConverter::ConvertRfc(const Stops& stops, const char* from, const ch
             }
         }
         // The rest of the block is plain.
-        std::memcpy(to, from, kBlock);
-        to += block + kBlock - from;
-        if (from != block + kBlock && state != State::Quoted) state = State::Plain;
-        from = block + kBlock;
+        to = CopyInBlocks(to, from, static_cast<std::size_t>(block + kWideBlock - from));
+        if (from != block + kWideBlock && state != State::Quoted) state = State::Plain;
+        from = block + kWideBlock;
     }
 }
 

@@ -205,8 +205,8 @@ TEST(ConversionOptions, EachOptionAndTheirCombinations) {
 }
 
 TEST(ConversionOptions, SpecialBytesAtEveryPlaceInABlockAndAPiece) {
-    // Lines are looked at 16 bytes at a time, the last 32 or fewer in a
-    // padded copy, and lines over 4 KiB in 4 KiB pieces; on every core, a
+    // Lines are looked at 16 or 64 bytes at a time, the last 80 or fewer in
+    // a padded copy, and lines over 4 KiB in 4 KiB pieces; on every core, a
     // block's lines in one pass, CR LF and all. Runs marked '@' of every
     // length move each special byte over every place in a block, the line's
     // end over the copy's edges, and a doubled quote across a piece.
@@ -235,7 +235,7 @@ TEST(ConversionOptions, SpecialBytesAtEveryPlaceInABlockAndAPiece) {
         return text;
     };
     for (const auto& c : cases) {
-        for (std::size_t length = 0; length < 4110; length = length == 40 ? 4080 : length + 1) {
+        for (std::size_t length = 0; length < 4110; length = length == 160 ? 4080 : length + 1) {
             const std::string run(length, 'p');
             std::vector<std::vector<std::string>> rows = c.rows;
             for (auto& row : rows) {
