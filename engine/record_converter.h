@@ -138,6 +138,8 @@ private:
     template <class Stops>
     char* ConvertRfc(const Stops& stops, const char* from, const char* end, char* to,
                      bool& lineEnded, WholeLines* lines = nullptr);
+    template <class Stops>
+    char* PutWholeLineCells(const Stops& stops, const char* from, const char* end, char* to) const;
     const char* FindDelimiter(const char* from, const char* end, const char* readableEnd) const;
     char* PutCellText(const char* from, const char* end, const char* lineEnd, char* to) const;
     template <class Out>
@@ -153,6 +155,8 @@ private:
     // What cell text must change: LF, and with escaping the markup bytes;
     // the same are the RFC 4180 scanner's stops with escaping.
     const EscapeStops m_textSpecials{};
+    // Whether a whole line's cells may go in one pass (PutWholeLineCells).
+    const bool m_classicInOnePass;
     const Tags* m_tags;
     // A short line of the classic dialect, copied with room after it.
     std::array<char, kMostInRoom + 2 * byte_scan::kBlockSize> m_paddedLine{};

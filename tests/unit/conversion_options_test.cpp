@@ -10,6 +10,8 @@
 #include "conversion_run.h"
 #include "messages.h"
 #include "piece_collector.h"
+#include "record_converter.h"
+#include "row_buffer.h"
 #include "test_support.h"
 #include "text_mode.h"
 
@@ -375,3 +377,43 @@ TEST(ConversionOptions, DefaultEquivalentOptionsGiveTheDialogsBytes) {
 }
 
 }  // namespace
+
+TEST(ConversionOptions, ReadLinesGiveTheRowsOfAnyLines) {
+    // Lines as the reader delivers them, padded, take a one-pass way through
+    // the classic dialect's cells; any other line the general one. A lead
+    // byte before the LF keeps the LF in the last cell, which only the
+    // general way converts. The padding holds quotes and delimiters that
+    // must not count.
+    const LeadByteTest shiftJis = [](unsigned char b) {
+        return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    };
+    const std::string lines[] = {"a,b\n",
+                                 "\"a,b\",c\n",
+                                 "a;\x81\n",
+                                 "\"x\x81\n",
+                                 "a<b,\"c\"\"\",'&>\n",
+                                 "a,b \t\r\n",
+                                 "\",\"\n",
+                                 "\"\"\",",
+                                 "q,\"",
+                                 "\"a\"b\",\"\"",
+                                 ""};
+    for (const char delimiter : {',', ';', '\t', '<'}) {
+        for (const bool escape : {false, true}) {
+            const ConversionOptions options = Options(kClassic, delimiter, escape, true);
+            RecordConverter read(options, shiftJis, RecordConverter::From::InputStart,
+                                 RecordConverter::Lines::Read);
+            RecordConverter any(options, shiftJis);
+            RowBuffer readRows;
+            RowBuffer anyRows;
+            for (const std::string& line : lines) {
+                const std::string padded = line + std::string(TextLineReader::kPadding, '"') +
+                                           std::string(TextLineReader::kPadding, delimiter);
+                read.AddLine(std::string_view(padded.data(), line.size()), readRows);
+                any.AddLine(line, anyRows);
+            }
+            EXPECT_EQ(readRows.View(), anyRows.View()) << delimiter << " " << escape;
+            EXPECT_NE(anyRows.View().find("\x81\r\n</t"), std::string_view::npos);
+        }
+    }
+}
