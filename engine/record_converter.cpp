@@ -456,11 +456,9 @@ char* RecordConverter::PutWholeLineCells(const Stops& stops, const char* from, c
     const char* cell = from + (quoted ? 1 : 0);  // where the cell's text begins
     const char* text = cell;                     // its bytes not yet copied
     for (const char* block = from; block < end; block += kWideBlock) {
-        std::uint64_t found = byte_scan::WideMask(stops, block) | m_delimiter.WideMaskIn(block);
-        if (const auto left = static_cast<std::size_t>(end - block); left < kWideBlock) {
-            found &= (std::uint64_t{1} << left) - 1;
-        }
-        for (; found != 0; found &= found - 1) {
+        for (std::uint64_t found = row_cells::WideMaskBefore(stops, block, end) |
+                                   row_cells::WideMaskBefore(m_delimiter, block, end);
+             found != 0; found &= found - 1) {
             const char* const at = block + LowestBit(found);
             if (at < cell) continue;  // a quoted cell's opening quote
             if (*at == delimiter) {

@@ -114,11 +114,10 @@ inline unsigned MaskBefore(const byte_scan::ByteSet<N>& set, const char* block, 
     return mask;
 }
 
-// The same for the 64 bytes at `block`.
-template <std::size_t N>
-inline std::uint64_t WideMaskBefore(const byte_scan::ByteSet<N>& set, const char* block,
-                                    const char* end) {
-    std::uint64_t mask = set.WideMaskIn(block);
+// The same for the 64 bytes at `block`, for any set with MaskIn.
+template <class Set>
+inline std::uint64_t WideMaskBefore(const Set& set, const char* block, const char* end) {
+    std::uint64_t mask = byte_scan::WideMask(set, block);
     if (const auto left = static_cast<std::size_t>(end - block); left < byte_scan::kWideBlockSize) {
         mask &= (std::uint64_t{1} << left) - 1;
     }
